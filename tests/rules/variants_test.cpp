@@ -39,7 +39,12 @@ INSTANTIATE_TEST_SUITE_P(
                     StartRow{kSpantsiretti, false, 1, 15, 26, 40}, StartRow{kCanadian, false, 1, 30, 43, 72},
                     StartRow{kThai, false, 1, 8, 25, 32}, StartRow{kThai, true, 1, 12, 21, 32},
                     StartRow{kTurkish, false, 9, 24, 41, 56},
-                    StartRow{kInternationalKiller, false, 1, 20, 31, 50}));
+                    StartRow{kInternationalKiller, false, 1, 20, 31, 50}),
+    [](const testing::TestParamInfo<StartRow>& info) {
+      std::string name = VariantTable[info.param.slot].Name + (info.param.standard ? "Standard" : "");
+      std::erase(name, ' ');
+      return name;
+    });
 
 TEST(VariantTable, GeometryAndIdentity) {
   struct Row {
