@@ -27,6 +27,15 @@ void MoveCaptureListText(const TMove& move, const TGameParams& params, std::stri
 void MoveNumberText(int ply, int offset, bool sideFlag, std::string& text, bool showDots);
 void SplitTagLine(const std::string& line, std::string& name, std::string& value);
 
+// Number of a square in a numeric notation kind (1..4; above 4 behaves as 4),
+// computed in 8-bit arithmetic as the notation tables do. 0 for a square that
+// is not on the board.
+int NotationNumber(const TGameParams& params, int square, int kind);
+
+// Square whose alphanumeric name (style 0, forceAlpha) is exactly `name`; 0 when
+// no square of the board has that name.
+int FindAlphaSquare(const TGameParams& params, const std::string& name);
+
 // Convenience forms returning the text.
 std::string SquareText(int square, const TGameParams& params, int style, bool forceAlpha = false);
 std::string MoveText(const TMove& move, const TGameParams& params, int style, const std::string& separator,

@@ -1,0 +1,140 @@
+// quorlin perft: counts the positions of the legal-move tree, to check the move
+// generator against published figures and to measure its speed.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "rules/fen.h"
+#include "rules/notation.h"
+#include "rules/perft.h"
+#include "rules/variants.h"
+#include "tools/command.h"
+
+namespace quorlin::cli {
+namespace {
+
+constexpr long long kMaxDepth = 40;
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+  std::vector<std::string> parts;
+  size_t from = 0;
+  for (;;) {
+    const size_t at = text.find(sep, from);
+    parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    if (at == std::string::npos) return parts;
+    from = at + 1;
+  }
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+// ParseFEN skips what it cannot read; a counting tool must not silently count a
+// different position, so every listed square has to land on the board.
+void ReadFen(const TGameParams& params, const std::string& text, TBoard& board, int& side) {
+  const std::string fen = Trim(text);
+  auto bad = [&](const std::string& why) { throw UsageError{"bad FEN \"" + text + "\": " + why}; };
+  if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
+    bad("expected \"W:\" or \"B:\" first, as in W:W21,22,K30:B1,2,3");
+  int items = 0;
+  for (const std::string& raw : Split(fen.substr(2), ':')) {
+    std::string list = Trim(raw);
+    if (!list.empty() && list.back() == '.') list.pop_back();
+    if (list.empty()) continue;
+    if (list[0] != 'W' && list[0] != 'B')
+      bad("each piece list must begin with \"W\" or \"B\", found \"" + list + "\"");
+    if (Trim(list.substr(1)).empty()) continue;
+    for (const std::string& item : Split(list.substr(1), ',')) {
+      const std::string square = Trim(item);
+      if (square.empty() || square == "K") bad("empty square in list \"" + list + "\"");
+      ++items;
+    }
+  }
+  ParseFEN(params, fen, board.b, side);
+  int placed = 0;
+  for (int s = 1; s <= kMaxSquares; ++s)
+    if (board.b[s] != kEmpty) ++placed;
+  if (placed != items)
+    bad(std::to_string(items) + " squares listed but " + std::to_string(placed) + " pieces placed on the " +
+        params.Name + " board (unknown or repeated squares)");
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void PrintLine(int depth, uint64_t count, double seconds) {
+  const double nps = seconds > 0 ? static_cast<double>(count) / seconds : 0.0;
+  std::printf("perft %d %llu %.3f %.0f\n", depth, static_cast<unsigned long long>(count), seconds, nps);
+  std::fflush(stdout);
+}
+
+int Perft(const Args& args) {
+  std::vector<std::string> positional;
+  std::string fen;
+  bool haveFen = false, dedupe = true, divide = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--fen") {
+      if (i + 1 >= args.size()) throw UsageError{"--fen needs a position"};
+      fen = args[++i];
+      haveFen = true;
+    } else if (a == "--keep-duplicates") {
+      dedupe = false;
+    } else if (a == "--divide") {
+      divide = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      throw UsageError{"unknown option \"" + a + "\""};
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) throw UsageError{"expected a variant and a depth"};
+  const TGameParams& params = VariantTable[ParseVariantArg(positional[0])];
+  const int depth = static_cast<int>(ParseCount(positional[1], "depth", kMaxDepth));
+  if (depth < 1) throw UsageError{"bad depth \"" + positional[1] + "\": at least 1"};
+
+  TBoard board;
+  int side = 0;
+  if (haveFen)
+    ReadFen(params, fen, board, side);
+  else
+    board.b = StartPosition(params, false);
+
+  // With --divide the last depth is counted once, move by move.
+  uint64_t lastCount = 0;
+  double lastSeconds = 0;
+  if (divide) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto roots = PerftDivide(board, side, depth, params, dedupe);
+    lastSeconds = Seconds(start);
+    const std::string sep = params.intface.Notation == 0 ? ":" : "x";
+    for (const PerftRootCount& r : roots) {
+      std::printf("%s %llu\n", MoveText(r.move, params, kStyleExtended, sep).c_str(),
+                  static_cast<unsigned long long>(r.count));
+      lastCount += r.count;
+    }
+  }
+  for (int d = 1; d <= depth; ++d) {
+    if (divide && d == depth) {
+      PrintLine(d, lastCount, lastSeconds);
+      break;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const uint64_t count = quorlin::Perft(board, side, d, params, dedupe);
+    PrintLine(d, count, Seconds(start));
+  }
+  return 0;
+}
+
+Command perft("perft", "perft VARIANT DEPTH [--fen FEN] [--keep-duplicates] [--divide]",
+              "count the positions 1..DEPTH plies deep (dedupes equal captures unless --keep-duplicates)",
+              Perft);
+
+}  // namespace
+}  // namespace quorlin::cli
