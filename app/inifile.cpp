@@ -1,4 +1,5 @@
 #include "app/inifile.h"
+#include "rules/utf8.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,27 +21,6 @@ constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kBad = 0xFFFFFFFF;  // marks an undecodable unit before line splitting
 constexpr size_t kMaxFileSize = 16u << 20;
 constexpr size_t kMaxWarnings = 20;
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacement;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp <= 0x10FFFF) {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    AppendUtf8(out, kReplacement);
-  }
-}
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. Each
 // maximal invalid part gives one kBad.
@@ -110,16 +90,6 @@ std::u32string DecodeUtf16(const char16_t* units, size_t n) {
   return out;
 }
 
-void AppendUtf16(std::u16string& out, char32_t cp) {
-  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  }
-}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

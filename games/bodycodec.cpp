@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rules/variants.h"
+#include "rules/utf8.h"
 
 namespace quorlin {
 
@@ -27,42 +28,10 @@ constexpr int kMaxSquareBytes = 2 * kMaxCapturesPerMove + 1;
 // Next code point of UTF-8 text at i; a byte that does not start a valid
 // sequence is taken as the Latin-1 character of that code.
 char32_t NextCodePoint(const std::string& s, size_t& i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  const int extra = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
-  if (extra > 0 && i + extra < s.size()) {
-    char32_t v = c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; ok && k <= extra; ++k) {
-      const unsigned char b = static_cast<unsigned char>(s[i + k]);
-      ok = (b & 0xC0) == 0x80;
-      v = v << 6 | (b & 0x3F);
-    }
-    const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
-    if (ok && v >= minimum && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
-      i += extra + 1;
-      return v;
-    }
-  }
-  ++i;
-  return c;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  const size_t at = i;
+  char32_t cp;
+  if (DecodeUtf8(s, i, cp)) return cp;
+  return static_cast<unsigned char>(s[at]);
 }
 
 bool IsAscii(const std::string& s) {

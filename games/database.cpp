@@ -14,6 +14,7 @@
 
 #include "games/bodycodec.h"
 #include "rules/variantdef.h"
+#include "rules/utf8.h"
 
 namespace quorlin {
 
@@ -48,64 +49,7 @@ uint32_t BodyChecksum(const uint8_t* data, size_t size) {
 
 namespace {
 
-// Decodes one code point at s[i]; false (and one byte consumed) for a byte that
-// does not start a well-formed sequence.
-bool NextCodePoint(const std::string& s, size_t& i, char32_t& cp) {
-  const auto b0 = static_cast<uint8_t>(s[i]);
-  if (b0 < 0x80) {
-    cp = b0;
-    ++i;
-    return true;
-  }
-  int len = 0;
-  char32_t min = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    ++i;
-    return false;
-  }
-  if (i + len > s.size()) {
-    ++i;
-    return false;
-  }
-  for (int k = 1; k < len; ++k) {
-    const auto b = static_cast<uint8_t>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return false;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return false;
-  }
-  i += len;
-  return true;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+bool NextCodePoint(const std::string& s, size_t& i, char32_t& cp) { return DecodeUtf8(s, i, cp); }
 
 bool IsValidUtf8(const std::string& s) {
   char32_t cp;
