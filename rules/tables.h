@@ -47,4 +47,19 @@ constexpr int LayoutBit(int s, int w) {
   return 5 * r + k + (r + 1) / 2;
 }
 
+// Playing-square mask of a checkered layout with `squares` squares, w per row.
+constexpr uint64_t LayoutMask(int squares, int w) {
+  uint64_t m = 0;
+  for (int s = 1; s <= squares; ++s) m |= uint64_t{1} << LayoutBit(s, w);
+  return m;
+}
+
+// The same masks as constants, for code that wants them as immediates.
+constexpr uint64_t kBitBoardMask32 = LayoutMask(32, 4);
+constexpr uint64_t kBitBoardMask40 = LayoutMask(40, 5);
+constexpr uint64_t kBitBoardMask50 = LayoutMask(50, 5);
+static_assert(kBitBoardMask32 == 0x79EF3DE7BCFULL);
+static_assert(kBitBoardMask40 == 0xFBFF7FEFFDFULL);
+static_assert(kBitBoardMask50 == 0x7DFFBFF7FEFFDFULL);
+
 }  // namespace quorlin

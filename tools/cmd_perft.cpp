@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "rules/bitmovegen.h"
+#include "rules/bitperft.h"
 #include "rules/fen.h"
 #include "rules/notation.h"
 #include "rules/perft.h"
@@ -77,7 +79,7 @@ void PrintLine(int depth, uint64_t count, double seconds) {
 int Perft(const Args& args) {
   std::vector<std::string> positional;
   std::string fen;
-  bool haveFen = false, dedupe = true, divide = false;
+  bool haveFen = false, dedupe = true, divide = false, bitboard = false, bulk = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--fen") {
@@ -88,6 +90,10 @@ int Perft(const Args& args) {
       dedupe = false;
     } else if (a == "--divide") {
       divide = true;
+    } else if (a == "--bitboard") {
+      bitboard = true;
+    } else if (a == "--bulk") {
+      bulk = true;
     } else if (a.size() > 1 && a[0] == '-') {
       throw UsageError{"unknown option \"" + a + "\""};
     } else {
@@ -95,9 +101,17 @@ int Perft(const Args& args) {
     }
   }
   if (positional.size() != 2) throw UsageError{"expected a variant and a depth"};
-  const TGameParams& params = VariantTable[ParseVariantArg(positional[0])];
+  const int slot = ParseVariantArg(positional[0]);
+  const TGameParams& params = VariantTable[slot];
   const int depth = static_cast<int>(ParseCount(positional[1], "depth", kMaxDepth));
   if (depth < 1) throw UsageError{"bad depth \"" + positional[1] + "\": at least 1"};
+  if (bitboard) {
+    if (!HasBitboardGenerator(slot))
+      throw UsageError{params.Name + " has no 64-bit generator; count without --bitboard"};
+    if (!dedupe)
+      throw UsageError{"--keep-duplicates needs the square-list generator: the 64-bit one lists positions"};
+    if (divide) throw UsageError{"--divide needs the square-list generator: the 64-bit one lists no moves"};
+  }
 
   TBoard board;
   int side = 0;
@@ -126,14 +140,17 @@ int Perft(const Args& args) {
       break;
     }
     const auto start = std::chrono::steady_clock::now();
-    const uint64_t count = quorlin::Perft(board, side, d, params, dedupe);
+    const uint64_t count =
+        bitboard ? PerftBitboard(board, side, d, slot, bulk) : quorlin::Perft(board, side, d, params, dedupe);
     PrintLine(d, count, Seconds(start));
   }
   return 0;
 }
 
-Command perft("perft", "perft VARIANT DEPTH [--fen FEN] [--keep-duplicates] [--divide]",
-              "count the positions 1..DEPTH plies deep (dedupes equal captures unless --keep-duplicates)",
+Command perft("perft", "perft VARIANT DEPTH [--fen FEN] [--keep-duplicates] [--divide] [--bitboard [--bulk]]",
+              "count the positions 1..DEPTH plies deep (dedupes equal captures unless --keep-duplicates; "
+              "--bitboard counts with the 64-bit generator, --bulk counts its last ply by list length, "
+              "as the square-list count always does)",
               Perft);
 
 }  // namespace

@@ -1,0 +1,125 @@
+// quorlin eval: the static evaluation of a position by an engine description,
+// with the stage the engine would use for it.
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "engine/enginefile.h"
+#include "engine/evaluation.h"
+#include "engine/textfile.h"
+#include "rules/fen.h"
+#include "rules/position.h"
+#include "rules/variants.h"
+#include "tools/command.h"
+
+namespace quorlin::cli {
+namespace {
+
+int CountListedSquares(const std::string& fen) {
+  int items = 0;
+  size_t from = 2;
+  while (from <= fen.size()) {
+    size_t at = fen.find(':', from);
+    std::string list = TrimText(fen.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    from = at == std::string::npos ? fen.size() + 1 : at + 1;
+    if (!list.empty() && list.back() == '.') list.pop_back();
+    if (list.size() < 2 || (list[0] != 'W' && list[0] != 'B')) continue;
+    size_t p = 1;
+    while (p <= list.size()) {
+      const size_t comma = list.find(',', p);
+      if (!TrimText(list.substr(p, comma == std::string::npos ? std::string::npos : comma - p)).empty())
+        ++items;
+      p = comma == std::string::npos ? list.size() + 1 : comma + 1;
+    }
+  }
+  return items;
+}
+
+// ParseFEN skips what it cannot read; an evaluation of some other position
+// than the one asked for would mislead, so every listed square must land.
+void ReadFen(const TGameParams& params, const std::string& text, TBoard& board, int& side) {
+  const std::string fen = TrimText(text);
+  if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
+    throw UsageError{"bad FEN \"" + text + "\": expected \"W:\" or \"B:\" first, as in W:W21,22,K30:B1,2,3"};
+  ParseFEN(params, fen, board.b, side);
+  int placed = 0;
+  for (int s = 1; s <= kMaxSquares; ++s) placed += board.b[s] != kEmpty;
+  const int listed = CountListedSquares(fen);
+  if (placed != listed)
+    throw UsageError{"bad FEN \"" + text + "\": " + std::to_string(listed) + " squares listed but " +
+                     std::to_string(placed) + " pieces placed on the " + params.Name + " board"};
+}
+
+std::string SideName(const TGameParams& p, int side) {
+  return (side == 0) == p.intface.WhiteStart ? "White" : "Black";
+}
+
+int Eval(const Args& args) {
+  std::string fen;
+  bool haveFen = false;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--fen") {
+      if (i + 1 >= args.size()) throw UsageError{"--fen needs a position"};
+      fen = args[++i];
+      haveFen = true;
+    } else if (args[i].rfind("--", 0) == 0) {
+      throw UsageError{"unknown option \"" + args[i] + "\""};
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) throw UsageError{"expected a variant and an engine description"};
+  const int variant = ParseVariantArg(positional[0]);
+  const TGameParams& params = VariantTable[variant];
+
+  TEvalFunc ef;
+  TEngineLoadNotes notes;
+  if (!LoadEngine(positional[1], ef, variant, &notes))
+    throw std::runtime_error("engine description \"" + positional[1] + "\" not found");
+
+  TBoard board;
+  int side = 0;
+  if (haveFen)
+    ReadFen(params, fen, board, side);
+  else
+    board.b = StartPosition(params, false);
+  int pieces = 0;
+  for (int s = 1; s <= params.compute.BoardSize; ++s) pieces += board.b[s] != kEmpty;
+
+  const bool arrayBoard = ef.Version == kArrayBoardVersion;
+  std::printf("engine: %s (Version %d, %s evaluation)\n", ef.Name.c_str(), ef.Version,
+              arrayBoard ? "array-board" : "bitboard");
+  std::printf("position: %d pieces, %s to move\n", pieces, SideName(params, side).c_str());
+
+  float value;
+  int stage;
+  if (arrayBoard) {
+    // The array-board search evaluates every position with the first stage.
+    stage = 0;
+    value =
+        count(side == 0 ? TDColor::white : TDColor::black, board, 0, ef.Giveaway, ef.Stages[0].Eval, params);
+  } else {
+    TBitBoard64 bb;
+    BoardToBit64(board, bb, variant);
+    stage = GetStageCnt(ef, pieces);
+    if (side == 1) FlipBitBoard(bb, variant);
+    if (variant == kTurkish) bb = CanonicalMirror64(bb);
+    value = count64bit40(bb, 0, ef.Stages[stage].Eval, TEvalContext{variant, ef.Giveaway, nullptr});
+  }
+  const TEngineStage& s = ef.Stages[stage];
+  std::string weights =
+      notes.WeightsFile[stage].empty() ? "no weights file" : "weights " + notes.WeightsFile[stage];
+  if (!notes.WeightsFile[stage].empty() && !notes.WeightsFound[stage])
+    weights += " (missing: defaults in use)";
+  if (s.Eval.UseNN) weights += " (network " + NetShapeText(s.Eval.Net) + ")";
+  std::printf("stage: %d (pieces %d..%d, %s)\n", stage, s.MinDraughts, s.MaxDraughts, weights.c_str());
+  std::printf("evaluation: %s (for the side to move, in men)\n", FormatSingle(value).c_str());
+  return 0;
+}
+
+Command eval("eval", "eval VARIANT ENGINE.eng [--fen FEN]",
+             "static evaluation of the start position or a FEN by an engine description", Eval);
+
+}  // namespace
+}  // namespace quorlin::cli
