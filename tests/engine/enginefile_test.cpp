@@ -158,7 +158,9 @@ TEST(EngineFile, StageTagsAndDefaults) {
     ASSERT_TRUE(LoadEngine(path, ef, kRussian));
     ASSERT_EQ(ef.Stages.size(), c.stages);
     EXPECT_EQ(ef.Stages[0].MinDraughts, c.min0);
-    if (c.stages > 1) EXPECT_EQ(ef.Stages[1].MinDraughts, c.min1);
+    if (c.stages > 1) {
+      EXPECT_EQ(ef.Stages[1].MinDraughts, c.min1);
+    }
     // Engine fields that the file does not set get their defaults.
     EXPECT_EQ(ef.Name, "Empty");
     EXPECT_EQ(ef.Version, 211);

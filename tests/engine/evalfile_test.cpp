@@ -343,7 +343,9 @@ TEST(TextNumbers, ParseAndFormat) {
         IntCase{"0x10", false, 0}}) {
     int32_t v = 0;
     EXPECT_EQ(ParseInteger(c.text, v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
   struct FloatCase {
     const char* text;
@@ -357,7 +359,9 @@ TEST(TextNumbers, ParseAndFormat) {
         FloatCase{"++1", false, 0}, FloatCase{"1 ", false, 0}}) {
     float v = 0;
     EXPECT_EQ(ParseSingle(c.text, v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
   for (float v : {0.0f, 0.5f, 1.25f, -0.35f, 0.1f, 3.4028235e38f, 1e-45f, 123456.789f}) {
     float back = 0;

@@ -227,10 +227,11 @@ TEST(NetEvaluate, SetsOneInputPerPieceByTheBoardLayout) {
     const float any = NetEvaluate(bd, CountingNet(c.inputs, [](size_t) { return true; }));
     const bool inRange = c.expectedInput >= 0 && c.expectedInput < c.inputs;
     EXPECT_FLOAT_EQ(any, inRange ? 1.0f : 0.0f);
-    if (inRange)
+    if (inRange) {
       EXPECT_FLOAT_EQ(
           NetEvaluate(bd, CountingNet(c.inputs, [&](size_t k) { return k == size_t(c.expectedInput); })),
           1.0f);
+    }
   }
   // Input 114 of the 40-square layout is never set, even on a full board.
   const TBitBoard64 full{BitBoardMask40 & 0xFFFFFFFFFull, BitBoardMask40 & ~0xFFFFFFFFFull, 0};
