@@ -1,10 +1,14 @@
-// quorlin db info|list|check FILE: a look into a game database without changing it.
+// quorlin db info|list|check|search FILE: a look into a game database without changing it.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 
 #include "games/database.h"
+#include "games/dbsearch.h"
 #include "games/gamerecord.h"
+#include "games/pdnfile.h"
+#include "rules/fen.h"
 #include "rules/variants.h"
 #include "tools/command.h"
 
@@ -93,16 +97,121 @@ int Check(const Args& args) {
   return bad ? 1 : 0;
 }
 
+// "A-B" (either side may be empty) as an inclusive range.
+void ParseRange(const std::string& text, const std::string& what, int& lo, int& hi) {
+  const size_t dash = text.find('-');
+  if (dash == std::string::npos) {
+    lo = hi = static_cast<int>(ParseCount(text, what, 65535));
+    return;
+  }
+  const std::string a = text.substr(0, dash), b = text.substr(dash + 1);
+  if (!a.empty()) lo = static_cast<int>(ParseCount(a, what, 65535));
+  if (!b.empty()) hi = static_cast<int>(ParseCount(b, what, 65535));
+}
+
+// Result codes given by number (0..5) or text ("2-0", "1-1", "0-2t", "*"), comma separated.
+void ParseResults(const std::string& text, std::array<bool, kResultCount>& accepted) {
+  accepted.fill(false);
+  size_t p = 0;
+  while (p <= text.size()) {
+    size_t comma = text.find(',', p);
+    if (comma == std::string::npos) comma = text.size();
+    const std::string item = text.substr(p, comma - p);
+    p = comma + 1;
+    bool known = false;
+    for (int code = 0; code < kResultCount; ++code) {
+      if (item == ResultText(code) || item == std::to_string(code)) {
+        accepted[code] = true;
+        known = true;
+      }
+    }
+    if (!known)
+      throw UsageError{"unknown result \"" + item + "\" (use 0..5 or *, 2-0, 1-1, 0-2, 2-0t, 0-2t)"};
+  }
+}
+
+int Search(const Args& args) {
+  TQuorlinDB db;
+  if (!Open(args, db)) return 1;
+  TSearchInfo info;
+  std::string fen;
+  int variant = 0;
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--ignore-colors") {
+      info.ignorecol = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) throw UsageError{"\"" + a + "\" needs a value"};
+    const std::string& v = args[++i];
+    if (a == "--white")
+      info.name[0] = FoldCase(v);
+    else if (a == "--black")
+      info.name[1] = FoldCase(v);
+    else if (a == "--tournament")
+      info.tourn = FoldCase(v);
+    else if (a == "--site")
+      info.site = FoldCase(v);
+    else if (a == "--annotator")
+      info.annot = FoldCase(v);
+    else if (a == "--year")
+      ParseRange(v, "year", info.yearstart, info.yearend);
+    else if (a == "--moves")
+      ParseRange(v, "moves", info.movestart, info.moveend);
+    else if (a == "--result")
+      ParseResults(v, info.rescheck);
+    else if (a == "--fen")
+      fen = v;
+    else if (a == "--variant")
+      variant = ParseVariantArg(v);
+    else
+      throw UsageError{"unknown option \"" + a + "\""};
+  }
+  const bool positionSearch = !fen.empty();
+  TDColor side = TDColor::white;
+  int boardSize = 0;
+  if (positionSearch) {
+    // The position is read in the variant given, else in that of the first game.
+    TGameHeader h;
+    if (variant == 0 && db.DBSize > 0 && ReadIndexRecord(db, 1, h) && h.TypeOfGame >= 1 &&
+        h.TypeOfGame <= kVariantCount)
+      variant = h.TypeOfGame;
+    if (variant == 0) variant = kInternational;
+    int s = 0;
+    std::string normal, error;
+    if (!NormalizeFEN(VariantTable[variant], fen, normal, error)) throw UsageError{"--fen: " + error};
+    ParseFEN(VariantTable[variant], normal, info.brdsearch, s);
+    side = s ? TDColor::black : TDColor::white;
+    boardSize = VariantTable[variant].compute.BoardSize;
+  }
+  TDBList list;
+  SearchDatabase(db, info, positionSearch, side, boardSize, list);
+  TGameHeader h;
+  for (int i = 1; i <= list.count; ++i) {
+    const TDBListRec& r = list.items[i];
+    if (!ReadIndexRecord(db, r.num, h)) continue;
+    std::printf("%6d  node %-5d  %s - %s  %s  %s  %d\n", r.num, r.gotomove,
+                NameAt(h.White.NameIndex, db).c_str(), NameAt(h.Black.NameIndex, db).c_str(),
+                ResultText(h.Result), TournamentAt(h.TournamentIndex, db).c_str(), h.Date.Year);
+  }
+  std::printf("%d of %d games match\n", list.count, db.DBSize);
+  return 0;
+}
+
 int Db(const Args& args) {
   if (args.size() < 2) throw UsageError{"expected a subcommand and a database file"};
   if (args[0] == "info" && args.size() == 2) return Info(args);
   if (args[0] == "list" && args.size() <= 4) return List(args);
   if (args[0] == "check" && args.size() == 2) return Check(args);
+  if (args[0] == "search") return Search(args);
   throw UsageError{"unknown subcommand or wrong arguments"};
 }
 
-Command db("db", "db info|check FILE.abd | db list FILE.abd [FIRST [COUNT]]",
-           "summary, game list or full read check of a game database (read only)", Db);
+Command db("db",
+           "db info|check FILE.abd | db list FILE.abd [FIRST [COUNT]] | db search FILE.abd [--white TEXT] "
+           "[--black TEXT] [--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B] "
+           "[--result CODES] [--ignore-colors] [--fen FEN [--variant V]]",
+           "summary, game list, full read check or search of a game database (read only)", Db);
 
 }  // namespace
 }  // namespace quorlin::cli
