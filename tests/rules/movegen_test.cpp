@@ -18,9 +18,9 @@ namespace {
 
 // Position from a list of pieces by internal square number: "w10 W18 b14 B23"
 // (lower case man, upper case king; w/W White, b/B Black).
-TBoard Pos(const std::string& spec) {
+TBoard Pos(const std::string& pieces) {
   TBoard board;
-  std::istringstream in(spec);
+  std::istringstream in(pieces);
   std::string item;
   while (in >> item) {
     const int s = std::stoi(item.substr(1));
