@@ -1,0 +1,949 @@
+#include "engine/endgamedb.h"
+
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "rules/bitmovegen.h"
+#include "rules/position.h"
+#include "rules/tables.h"
+#include "rules/variants.h"
+
+namespace quorlin {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Geometry
+
+TEdbGeometry EdbGeometry(int boardSize) {
+  switch (boardSize) {
+    case 32:
+      return {32, 28, 4, 7, 1, 21};
+    case 40:
+      return {40, 35, 5, 6, 1, 20};
+    case 50:
+      return {50, 45, 5, 5, 1, 9};
+    case 64:
+      return {64, 48, 8, 5, 9, 0};
+    default:
+      return {};
+  }
+}
+
+TEdbGeometry EdbGeometryOfVariant(int variant) {
+  if (variant < 1 || variant > kVariantCount || variant == kCanadian) return {};
+  return EdbGeometry(VariantTable[variant].compute.BoardSize);
+}
+
+int EdbSquareToBit(const TEdbGeometry& g, int square) {
+  switch (g.boardSize) {
+    case 32:
+      return SquareToBit32[square];
+    case 40:
+      return SquareToBit40[square];
+    case 50:
+      return SquareToBit50[square];
+    default:
+      return square - 1;
+  }
+}
+
+int EdbBitToSquare(const TEdbGeometry& g, int bit) {
+  switch (g.boardSize) {
+    case 32:
+      return BitToSquare32[bit];
+    case 40:
+      return BitToSquare40[bit];
+    case 50:
+      return BitToSquare50[bit];
+    default:
+      return bit + 1;
+  }
+}
+
+static uint64_t GoodMask(const TEdbGeometry& g) {
+  switch (g.boardSize) {
+    case 32:
+      return BitBoardMask32;
+    case 40:
+      return BitBoardMask40;
+    case 50:
+      return BitBoardMask50;
+    default:
+      return BitBoardMask64;
+  }
+}
+
+int EbBlockSize(TEbType t) { return t == ebMTW ? kMtwBlock : t == ebWDL ? kWdlBlock : kWd6Block; }
+
+// ---------------------------------------------------------------------------
+// Global state
+
+namespace {
+
+constexpr uint64_t kNoMenMarker = ~uint64_t{0};  // slot 0; never a real men mask
+constexpr int kMaxTemps = 64;
+
+std::vector<EDBMaskRec> gMaskTable;
+int gMaskBoardSize = 0;
+int32_t gTotals[8][kMaxTemps] = {};
+
+std::unique_ptr<EDBFileRec[]> gFileTable;
+std::atomic<int64_t> gFilesLoaded{0};
+std::atomic<int64_t> gBytesLoaded{0};
+std::atomic<bool> gEdbReady{false};
+// Changes whenever loaded files may be freed, so that a thread's cached block
+// (keyed by its address) is never taken for a block of a later load.
+std::atomic<uint64_t> gLoadGeneration{1};
+std::mutex gProbeLock;
+std::function<void(const std::string&, bool)> gLog;
+std::mutex gLogLock;
+
+inline uint64_t Mix64(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  x ^= x >> 33;
+  return x;
+}
+
+EDBFileRec* FileTable() {
+  if (!gFileTable) gFileTable = std::make_unique<EDBFileRec[]>(kFileTableSize);
+  return gFileTable.get();
+}
+
+void ResetFileTable() {
+  gLoadGeneration.fetch_add(1);
+  EDBFileRec* t = FileTable();
+  for (int s = 0; s < kFileTableSize; ++s) {
+    EDBFileRec& r = t[s];
+    if (r.fMask == 0 && r.c.empty() && r.i.empty()) continue;
+    r.fMask = 0;
+    r.fName.clear();
+    r.size = 0;
+    r.time = 0;
+    r.ebtype = ebMTW;
+    for (auto& n : r.notexists) n = false;
+    r.opened = false;
+    r.current = false;
+    r.ask = 0;
+    std::vector<uint8_t>().swap(r.c);
+    std::vector<int32_t>().swap(r.i);
+  }
+}
+
+inline size_t FileSlotStart(int32_t id) { return Mix64(static_cast<uint32_t>(id)) % kFileTableSize; }
+
+// Slot of a class for reading, or nullptr when it has none.
+EDBFileRec* FindFileSlot(int32_t id) {
+  if (!gFileTable || id == 0) return nullptr;
+  size_t s = FileSlotStart(id);
+  for (int n = 0; n < kFileTableSize; ++n) {
+    EDBFileRec& r = gFileTable[s];
+    if (r.fMask == id) return &r;
+    if (r.fMask == 0) return nullptr;
+    if (++s == kFileTableSize) s = 0;
+  }
+  return nullptr;
+}
+
+// Slot of a class, claimed when it has none; nullptr when the table is full.
+EDBFileRec* ClaimFileSlot(int32_t id) {
+  EDBFileRec* t = FileTable();
+  size_t s = FileSlotStart(id);
+  for (int n = 0; n < kFileTableSize; ++n) {
+    EDBFileRec& r = t[s];
+    if (r.fMask == id) return &r;
+    if (r.fMask == 0) {
+      r.fMask = id;
+      return &r;
+    }
+    if (++s == kFileTableSize) s = 0;
+  }
+  return nullptr;
+}
+
+void Log(const std::string& text, bool blank) {
+  std::lock_guard<std::mutex> lock(gLogLock);
+  if (gLog) gLog(text, blank);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Men configurations
+
+void EnumerateMenSets(int menSquares, int count, const std::function<void(const int* squares)>& fn) {
+  if (count <= 0 || count > menSquares) return;
+  int s[16];
+  for (int t = 0; t < count; ++t) s[t] = menSquares - 1 - t;
+  for (;;) {
+    fn(s);
+    // Last position t (0-based) that can still decrease: its minimum is count-1-t.
+    int t = count - 1;
+    while (t >= 0 && s[t] == count - 1 - t) --t;
+    if (t < 0) return;
+    --s[t];
+    for (int u = t + 1; u < count; ++u) s[u] = s[u - 1] - 1;
+  }
+}
+
+bool BuildMaskTable(int variant) {
+  const TEdbGeometry g = EdbGeometryOfVariant(variant);
+  if (gMaskTable.size() != static_cast<size_t>(kMaskTableSize))
+    gMaskTable.assign(kMaskTableSize, EDBMaskRec{});
+  else
+    std::fill(gMaskTable.begin(), gMaskTable.end(), EDBMaskRec{});
+  std::memset(gTotals, 0, sizeof gTotals);
+  ResetFileTable();
+  gMaskBoardSize = 0;
+  gEdbReady = false;
+  if (!g.valid()) return false;
+  gMaskTable[0] = EDBMaskRec{kNoMenMarker, 0, 0, 0, 1};
+  gTotals[0][0] = 1;
+  uint64_t squareBit[64];
+  for (int s = 0; s < g.menSquares; ++s)
+    squareBit[s] = uint64_t{1} << EdbSquareToBit(g, s + g.firstMenSquare);
+  for (int j = 1; j <= g.maxPerSide; ++j) {
+    EnumerateMenSets(g.menSquares, j, [&](const int* sq) {
+      int temps = 0;
+      for (int t = 0; t < j; ++t) temps += sq[t] / g.rowLength + 1;
+      ++gTotals[j][temps];
+    });
+    int32_t next[kMaxTemps] = {};
+    EnumerateMenSets(g.menSquares, j, [&](const int* sq) {
+      int temps = 0;
+      uint64_t mask = 0;
+      for (int t = 0; t < j; ++t) {
+        temps += sq[t] / g.rowLength + 1;
+        mask |= squareBit[sq[t]];
+      }
+      size_t slot = Mix64(mask) % kMaskTableSize;
+      while (slot == 0 || gMaskTable[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
+      gMaskTable[slot] = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
+                                    gTotals[j][temps]};
+    });
+  }
+  gMaskBoardSize = g.boardSize;
+  return true;
+}
+
+int MaskTableBoardSize() { return gMaskBoardSize; }
+
+const EDBMaskRec* FindMask(uint64_t mask) {
+  if (gMaskBoardSize == 0) return nullptr;
+  if (mask == 0) return &gMaskTable[0];
+  size_t slot = Mix64(mask) % kMaskTableSize;
+  for (int n = 0; n < kMaskTableSize; ++n) {
+    const EDBMaskRec& r = gMaskTable[slot];
+    if (r.Mask == mask && slot != 0) return &r;
+    if (r.Mask == 0) return nullptr;
+    slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
+  }
+  return nullptr;
+}
+
+int32_t TotalMasks(int count, int temps) {
+  if (count < 0 || count > 7 || temps < 0 || temps >= kMaxTemps) return 0;
+  return gTotals[count][temps];
+}
+
+// ---------------------------------------------------------------------------
+// Classes and position numbers
+
+TEdbClass SplitClassId(int32_t id) {
+  TEdbClass c;
+  c.ownMen = id / 10000000;
+  c.oppMen = id / 1000000 % 10;
+  c.ownKings = id / 100000 % 10;
+  c.oppKings = id / 10000 % 10;
+  c.tW = id / 100 % 100;
+  c.tB = id % 100;
+  return c;
+}
+
+int32_t ClassId(const TBitBoard64& bb, const TEdbGeometry& g) {
+  const uint64_t ownMen = bb.w & ~bb.k, oppMen = bb.b & ~bb.k;
+  const int wm = PopCount64(ownMen), bm = PopCount64(oppMen);
+  const int wk = PopCount64(bb.w & bb.k), bk = PopCount64(bb.b & bb.k);
+  if (wm + wk > g.maxPerSide || bm + bk > g.maxPerSide) return 0;
+  const EDBMaskRec* a = FindMask(ownMen);
+  const EDBMaskRec* b = FindMask(RotateBits64(oppMen, g.revShift));
+  if (!a || !b) return 0;
+  return MakeClassId(wm, bm, wk, bk, a->temps, b->temps);
+}
+
+TEDPos EDPosOfBoard(const TBoard& board, int variant) {
+  TEDPos ed;
+  const TEdbGeometry g = EdbGeometryOfVariant(variant);
+  if (!g.valid() || gMaskBoardSize != g.boardSize) return ed;
+  TBitBoard64 bb;
+  BoardToBit64(board, bb, variant);
+  ed.p1 = ClassId(bb, g);
+  ed.p2 = ClassId(FlippedBitBoard(bb, g.revShift), g);
+  return ed;
+}
+
+uint64_t ClassPositionCount(const TEdbClass& cls, const TEdbGeometry& g) {
+  const int f1 = g.boardSize - cls.ownMen - cls.oppMen, f2 = f1 - cls.ownKings;
+  if (f2 < cls.oppKings || cls.ownKings > 7 || cls.oppKings > 7) return 0;
+  return uint64_t(TotalMasks(cls.ownMen, cls.tW)) * uint64_t(TotalMasks(cls.oppMen, cls.tB)) *
+         uint64_t(Binomial32[cls.ownKings][f1]) * uint64_t(Binomial32[cls.oppKings][f2]);
+}
+
+bool EdbPositionIndex(const TBitBoard64& bb, const TEdbGeometry& g, TEdbClass& cls, uint64_t& index) {
+  if (bb.w == 0 || bb.b == 0) return false;
+  const uint64_t ownMen = bb.w & ~bb.k, oppMen = bb.b & ~bb.k;
+  const uint64_t ownKings = bb.w & bb.k, oppKings = bb.b & bb.k;
+  cls.ownMen = PopCount64(ownMen);
+  cls.oppMen = PopCount64(oppMen);
+  cls.ownKings = PopCount64(ownKings);
+  cls.oppKings = PopCount64(oppKings);
+  if (cls.ownMen + cls.ownKings > g.maxPerSide || cls.oppMen + cls.oppKings > g.maxPerSide) return false;
+  const EDBMaskRec* a = FindMask(ownMen);
+  const EDBMaskRec* b = FindMask(RotateBits64(oppMen, g.revShift));
+  if (!a || !b) return false;
+  cls.tW = a->temps;
+  cls.tB = b->temps;
+  const int f1 = g.boardSize - cls.ownMen - cls.oppMen, f2 = f1 - cls.ownKings;
+  const uint64_t good = GoodMask(g), men = ownMen | oppMen;
+  // Colex ranks of the kings over the squares the men (and, for the opponent's
+  // kings, the own kings) leave free.
+  uint64_t rankOwn = 0, rankOpp = 0;
+  int n = 0;
+  for (uint64_t k = ownKings; k; k &= k - 1) {
+    const uint64_t below = (k & -k) - 1;
+    rankOwn += Binomial64[PopCount64(good & ~men & below)][++n];
+  }
+  n = 0;
+  for (uint64_t k = oppKings; k; k &= k - 1) {
+    const uint64_t below = (k & -k) - 1;
+    rankOpp += Binomial64[PopCount64(good & ~men & ~ownKings & below)][++n];
+  }
+  index = ((uint64_t(a->num) * uint64_t(b->totalmasks) + uint64_t(b->num)) *
+               uint64_t(Binomial32[cls.ownKings][f1]) +
+           rankOwn) *
+              uint64_t(Binomial32[cls.oppKings][f2]) +
+          rankOpp;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Names
+
+std::string EndgameFileName(const TEdbClass& cls) {
+  const int total = cls.pieces();
+  std::string name(1, total < 10 ? char('0' + total) : char('A' + total - 10));
+  name += '-';
+  name += char('0' + cls.ownKings);
+  name += char('0' + cls.oppKings);
+  name += char('0' + cls.ownMen);
+  name += char('0' + cls.oppMen);
+  name += '-' + std::to_string(cls.tW) + '-' + std::to_string(cls.tB);
+  return name;
+}
+
+const char* EbTypeFolder(TEbType t) { return t == ebMTW ? "MTW" : t == ebWDL ? "WDL" : "WD6"; }
+
+std::string EndgameEntryName(const TEdbClass& cls, TEbType type) {
+  return std::string(EbTypeFolder(type)) + "/" + EndgameFileName(cls);
+}
+
+std::string EndgameVariantName(int variant, bool giveaway) {
+  if (variant < 0 || variant > kVariantCount) return {};
+  return VariantTable[variant].Name + (giveaway ? "GA" : "");
+}
+
+std::string EndgameFilePath(const std::string& edFolder, const std::string& variantName, const TEdbClass& cls,
+                            TEbType type) {
+  std::string folder = edFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + variantName + "/" + EndgameEntryName(cls, type);
+}
+
+bool ParseEndgameFileName(const std::string& name, TEdbClass& cls) {
+  // total "-" four digits "-" tW "-" tB
+  size_t d1 = name.find('-');
+  if (d1 == std::string::npos || d1 == 0) return false;
+  int total = 0;
+  const std::string first = name.substr(0, d1);
+  if (first == "A") {
+    total = 10;
+  } else {
+    if (first.size() > 2) return false;
+    for (char ch : first) {
+      if (ch < '0' || ch > '9') return false;
+      total = total * 10 + (ch - '0');
+    }
+  }
+  if (name.size() < d1 + 6 || name[d1 + 5] != '-') return false;
+  int digit[4];
+  for (int k = 0; k < 4; ++k) {
+    const char ch = name[d1 + 1 + k];
+    if (ch < '0' || ch > '9') return false;
+    digit[k] = ch - '0';
+  }
+  const std::string rest = name.substr(d1 + 6);
+  const size_t d3 = rest.find('-');
+  if (d3 == std::string::npos || d3 == 0 || d3 + 1 >= rest.size() || d3 > 2 || rest.size() - d3 - 1 > 2)
+    return false;
+  for (size_t k = 0; k < rest.size(); ++k)
+    if (k != d3 && (rest[k] < '0' || rest[k] > '9')) return false;
+  cls.ownKings = digit[0];
+  cls.oppKings = digit[1];
+  cls.ownMen = digit[2];
+  cls.oppMen = digit[3];
+  cls.tW = std::stoi(rest.substr(0, d3));
+  cls.tB = std::stoi(rest.substr(d3 + 1));
+  return total == cls.pieces() && total > 0;
+}
+
+// ---------------------------------------------------------------------------
+// Value codings
+
+namespace {
+
+// One inflate state per thread, reset for every block, so that a probe
+// allocates nothing after the thread's first one.
+struct TInflater {
+  z_stream zs{};
+  bool ready = false;
+  TInflater() { ready = inflateInit(&zs) == Z_OK; }
+  ~TInflater() {
+    if (ready) inflateEnd(&zs);
+  }
+};
+
+}  // namespace
+
+bool DecodeMtwBlock(const uint8_t* data, size_t size, int p, uint8_t& value) {
+  thread_local TInflater inf;
+  // The last block inflated by this thread: probes of neighbouring positions
+  // (and sequential scans) mostly hit the same block.
+  thread_local struct {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    uint64_t generation = 0;
+    size_t produced = 0;
+    uint8_t out[kMtwBlock];
+  } cache;
+  if (!inf.ready || p < 0 || p >= kMtwBlock || size == 0) return false;
+  const uint64_t generation = gLoadGeneration.load(std::memory_order_relaxed);
+  if (cache.data != data || cache.size != size || cache.generation != generation) {
+    cache.data = nullptr;
+    if (inflateReset(&inf.zs) != Z_OK) return false;
+    inf.zs.next_in = const_cast<Bytef*>(data);
+    inf.zs.avail_in = static_cast<uInt>(size);
+    inf.zs.next_out = cache.out;
+    inf.zs.avail_out = kMtwBlock;
+    const int rc = inflate(&inf.zs, Z_FINISH);
+    if (rc != Z_STREAM_END) return false;
+    cache.produced = kMtwBlock - inf.zs.avail_out;
+    cache.data = data;
+    cache.size = size;
+    cache.generation = generation;
+  }
+  if (cache.produced <= static_cast<size_t>(p)) return false;
+  value = cache.out[p];
+  return true;
+}
+
+namespace {
+
+// Reads fixed-width symbols from a block, least significant first.
+template <int Bits>
+struct TSymbolReader {
+  const uint8_t* data;
+  size_t size;
+  size_t pos = 0;  // symbol index
+  bool Next(int& sym) {
+    constexpr int perByte = 8 / Bits;
+    const size_t byte = pos / perByte;
+    if (byte >= size) return false;
+    sym = (data[byte] >> ((pos % perByte) * Bits)) & ((1 << Bits) - 1);
+    ++pos;
+    return true;
+  }
+};
+
+}  // namespace
+
+bool DecodeWdlBlock(const uint8_t* data, size_t size, int p, uint8_t& value) {
+  TSymbolReader<2> rd{data, size};
+  int64_t k = 0;
+  int sym;
+  while (rd.Next(sym)) {
+    int64_t len = 1;
+    if (sym == 3) {
+      int form, a;
+      if (!rd.Next(form)) return false;
+      const int digits = form == 0 ? 1 : form == 1 ? 2 : form == 2 ? 3 : 6;
+      static constexpr int base[4] = {5, 9, 25, 89};
+      int64_t n = 0;
+      for (int d = 0; d < digits; ++d) {
+        if (!rd.Next(a)) return false;
+        n = n * 4 + a;
+      }
+      len = n + base[form];
+      if (!rd.Next(sym) || sym == 3) return false;
+    }
+    k += len;
+    if (k > p) {
+      value = static_cast<uint8_t>(sym);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool DecodeWd6Block(const uint8_t* data, size_t size, int p, uint8_t& value) {
+  TSymbolReader<4> rd{data, size};
+  int64_t k = 0;
+  int sym;
+  while (rd.Next(sym)) {
+    int64_t len = 1;
+    if (sym >= 6) {
+      int a;
+      if (sym <= 11) {
+        len = sym - 3;
+      } else if (sym <= 14) {
+        const int digits = sym - 11;
+        static constexpr int base[3] = {9, 25, 281};
+        int64_t n = 0;
+        for (int d = 0; d < digits; ++d) {
+          if (!rd.Next(a)) return false;
+          n = n * 16 + a;
+        }
+        len = n + base[sym - 12];
+      } else {
+        return false;
+      }
+      if (!rd.Next(sym) || sym > 5) return false;
+    }
+    k += len;
+    if (k > p) {
+      value = static_cast<uint8_t>(sym);
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+template <int Bits>
+struct TSymbolWriter {
+  std::vector<uint8_t> out;
+  size_t pos = 0;
+  void Put(int sym) {
+    constexpr int perByte = 8 / Bits;
+    if (pos % perByte == 0) out.push_back(0);
+    out.back() |= static_cast<uint8_t>(sym << ((pos % perByte) * Bits));
+    ++pos;
+  }
+  void Digits(int64_t n, int count, int base) {
+    for (int d = count - 1; d >= 0; --d) {
+      int64_t div = 1;
+      for (int e = 0; e < d; ++e) div *= base;
+      Put(static_cast<int>(n / div % base));
+    }
+  }
+};
+
+std::vector<uint8_t> EncodeWdlBlock(const uint8_t* v, size_t n) {
+  TSymbolWriter<2> w;
+  size_t i = 0;
+  while (i < n) {
+    size_t j = i;
+    while (j < n && v[j] == v[i]) ++j;
+    int64_t len = static_cast<int64_t>(j - i);
+    while (len > 0) {
+      if (len < 5) {
+        for (; len > 0; --len) w.Put(v[i]);
+        break;
+      }
+      const int64_t chunk = std::min<int64_t>(len, 89 + 4095);
+      w.Put(3);
+      if (chunk <= 8)
+        w.Put(0), w.Digits(chunk - 5, 1, 4);
+      else if (chunk <= 24)
+        w.Put(1), w.Digits(chunk - 9, 2, 4);
+      else if (chunk <= 88)
+        w.Put(2), w.Digits(chunk - 25, 3, 4);
+      else
+        w.Put(3), w.Digits(chunk - 89, 6, 4);
+      w.Put(v[i]);
+      len -= chunk;
+    }
+    i = j;
+  }
+  return std::move(w.out);
+}
+
+std::vector<uint8_t> EncodeWd6Block(const uint8_t* v, size_t n) {
+  TSymbolWriter<4> w;
+  size_t i = 0;
+  while (i < n) {
+    size_t j = i;
+    while (j < n && v[j] == v[i]) ++j;
+    int64_t len = static_cast<int64_t>(j - i);
+    while (len > 0) {
+      if (len < 3) {
+        for (; len > 0; --len) w.Put(v[i]);
+        break;
+      }
+      const int64_t chunk = std::min<int64_t>(len, 281 + 4095);
+      if (chunk <= 8)
+        w.Put(static_cast<int>(chunk + 3));
+      else if (chunk <= 24)
+        w.Put(12), w.Digits(chunk - 9, 1, 16);
+      else if (chunk <= 280)
+        w.Put(13), w.Digits(chunk - 25, 2, 16);
+      else
+        w.Put(14), w.Digits(chunk - 281, 3, 16);
+      w.Put(v[i]);
+      len -= chunk;
+    }
+    i = j;
+  }
+  return std::move(w.out);
+}
+
+void PutInt64(std::vector<uint8_t>& out, size_t at, int64_t v) {
+  for (int b = 0; b < 8; ++b) out[at + b] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * b));
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeEndgameFile(TEbType type, const uint8_t* values, uint64_t count) {
+  const uint64_t blockSize = EbBlockSize(type);
+  const uint64_t blocks = (count + blockSize - 1) / blockSize;
+  std::vector<int32_t> offsets;
+  std::vector<uint8_t> data;
+  std::vector<uint8_t> padded(blockSize);
+  for (uint64_t b = 0; b < blocks; ++b) {
+    const uint64_t from = b * blockSize, n = std::min(blockSize, count - from);
+    offsets.push_back(static_cast<int32_t>(data.size()));
+    std::vector<uint8_t> block;
+    if (type == ebMTW) {
+      // Every block inflates to a whole block; the tail of the last one is 0.
+      std::fill(padded.begin(), padded.end(), 0);
+      std::memcpy(padded.data(), values + from, n);
+      uLongf len = compressBound(blockSize);
+      block.resize(len);
+      compress2(block.data(), &len, padded.data(), blockSize, 9);
+      block.resize(len);
+    } else if (type == ebWDL) {
+      block = EncodeWdlBlock(values + from, n);
+    } else {
+      block = EncodeWd6Block(values + from, n);
+    }
+    data.insert(data.end(), block.begin(), block.end());
+  }
+  const int64_t n1 = static_cast<int64_t>(offsets.size()) * 4, n2 = static_cast<int64_t>(data.size());
+  std::vector<uint8_t> file(16 + n1 + n2);
+  PutInt64(file, 0, n1);
+  PutInt64(file, 8, n2);
+  for (size_t k = 0; k < offsets.size(); ++k)
+    for (int b = 0; b < 4; ++b) file[16 + 4 * k + b] = static_cast<uint8_t>(uint32_t(offsets[k]) >> (8 * b));
+  if (n2) std::memcpy(file.data() + 16 + n1, data.data(), n2);
+  return file;
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+namespace {
+
+int64_t GetInt64(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int b = 7; b >= 0; --b) v = (v << 8) | p[b];
+  return static_cast<int64_t>(v);
+}
+
+// Checks the layout of a file image and moves it into the record. The offsets
+// must rise within the data and the blocks must cover every position of the
+// class, so that no probe can read outside a block.
+bool AcceptImage(const std::vector<uint8_t>& img, const TEdbClass& cls, const TEdbGeometry& g, TEbType type,
+                 EDBFileRec& rec, std::string& why) {
+  if (img.size() < 16) return why = "shorter than its header", false;
+  const int64_t n1 = GetInt64(img.data()), n2 = GetInt64(img.data() + 8);
+  if (n1 < 0 || n2 < 0 || n1 % 4 != 0 || static_cast<uint64_t>(n1) > img.size() ||
+      static_cast<uint64_t>(n2) > img.size() || static_cast<uint64_t>(16 + n1 + n2) != img.size())
+    return why = "section sizes do not match the file size", false;
+  const int64_t blocks = n1 / 4;
+  const uint64_t needed = (ClassPositionCount(cls, g) + EbBlockSize(type) - 1) / EbBlockSize(type);
+  if (static_cast<uint64_t>(blocks) < needed) return why = "fewer blocks than the class has positions", false;
+  std::vector<int32_t> offs(blocks);
+  int64_t prev = 0;
+  for (int64_t b = 0; b < blocks; ++b) {
+    const uint8_t* p = img.data() + 16 + 4 * b;
+    const int32_t o = static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                           uint32_t(p[3]) << 24);
+    if (o < prev || o > n2) return why = "block offsets out of order", false;
+    offs[b] = prev = o;
+  }
+  rec.i = std::move(offs);
+  rec.c.assign(img.begin() + 16 + n1, img.end());
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  f.seekg(0, std::ios::end);
+  const std::streamoff size = f.tellg();
+  if (size < 0) return false;
+  f.seekg(0);
+  out.resize(static_cast<size_t>(size));
+  return size == 0 || static_cast<bool>(f.read(reinterpret_cast<char*>(out.data()), size));
+}
+
+bool ReadZipEntry(zip_t* za, zip_int64_t index, std::vector<uint8_t>& out) {
+  zip_stat_t st;
+  if (zip_stat_index(za, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return false;
+  zip_file_t* zf = zip_fopen_index(za, index, 0);
+  if (!zf) return false;
+  out.resize(st.size);
+  zip_uint64_t got = 0;
+  bool ok = true;
+  while (got < st.size) {
+    const zip_int64_t n = zip_fread(zf, out.data() + got, st.size - got);
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    got += n;
+  }
+  zip_fclose(zf);
+  return ok;
+}
+
+std::vector<std::string> FilesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+void ClearED() {
+  ResetFileTable();
+  gFilesLoaded = 0;
+  gBytesLoaded = 0;
+}
+
+TEdbLoadResult InitED(int variant, bool giveaway, const std::string& edFolder, const TEdbCallbacks& callbacks,
+                      int64_t memoryLimit) {
+  const auto started = std::chrono::steady_clock::now();
+  TEdbLoadResult result;
+  {
+    std::lock_guard<std::mutex> lock(gLogLock);
+    gLog = callbacks.log;
+  }
+  const TEdbGeometry g = EdbGeometryOfVariant(variant);
+  if (g.valid() && gMaskBoardSize != g.boardSize) BuildMaskTable(variant);
+  gEdbReady = false;
+  ClearED();
+  auto publish = [&](const std::string& text) {
+    result.lastInfo = text;
+    if (callbacks.info) callbacks.info(text);
+  };
+  if (!g.valid()) {
+    publish("=0ms");
+    gEdbReady = true;
+    return result;
+  }
+
+  const std::string name = EndgameVariantName(variant, giveaway);
+  fs::path folder = edFolder;
+  const fs::path archivePath = folder / (name + ".zip");
+  int zerr = 0;
+  zip_t* za = zip_open(archivePath.string().c_str(), ZIP_RDONLY, &zerr);
+
+  struct TCandidate {
+    std::string entry;
+    zip_int64_t index = -1;
+  };
+  std::vector<TCandidate> candidates;
+  if (za) {
+    result.fromArchive = true;
+    const zip_int64_t n = zip_get_num_entries(za, 0);
+    for (zip_int64_t k = 0; k < n; ++k) {
+      const char* en = zip_get_name(za, k, 0);
+      if (!en) continue;
+      const std::string s = en;
+      if (!s.empty() && s.back() != '/') candidates.push_back({s, k});
+    }
+  } else {
+    for (const std::string& f : FilesIn(folder / name / "MTW")) candidates.push_back({"MTW/" + f});
+    std::vector<std::string> wd6 = FilesIn(folder / name / "WD6");
+    if (!wd6.empty())
+      for (const std::string& f : wd6) candidates.push_back({"WD6/" + f});
+    else
+      for (const std::string& f : FilesIn(folder / name / "WDL")) candidates.push_back({"WDL/" + f});
+  }
+  result.candidates = static_cast<int64_t>(candidates.size());
+
+  std::string progress;
+  std::vector<uint8_t> image;
+  int64_t done = 0;
+  for (const TCandidate& cand : candidates) {
+    ++done;
+    TEbType type;
+    const std::string prefix = cand.entry.substr(0, 3);
+    bool typed = true;
+    if (prefix == "MTW")
+      type = ebMTW;
+    else if (prefix == "WDL")
+      type = ebWDL;
+    else if (prefix == "WD6")
+      type = ebWD6;
+    else
+      typed = false;
+    const size_t slash = cand.entry.rfind('/');
+    TEdbClass cls;
+    if (typed && ParseEndgameFileName(cand.entry.substr(slash == std::string::npos ? 0 : slash + 1), cls) &&
+        cls.ownMen + cls.ownKings <= g.maxPerSide && cls.oppMen + cls.oppKings <= g.maxPerSide) {
+      EDBFileRec* rec = ClaimFileSlot(cls.id());
+      if (rec && !rec->opened && !rec->notexists[type] && gBytesLoaded <= memoryLimit) {
+        bool read = false;
+        if (za && cand.index >= 0) read = ReadZipEntry(za, cand.index, image);
+        if (!read) read = ReadWholeFile((folder / name / cand.entry).string(), image);
+        std::string why;
+        if (!read) {
+          rec->notexists[type] = true;
+        } else if (!AcceptImage(image, cls, g, type, *rec, why)) {
+          rec->notexists[type] = true;
+          Log("EB Err: " + name + "/" + cand.entry + " (" + why + ")", true);
+        } else {
+          rec->fName = cand.entry;
+          rec->ebtype = type;
+          rec->size = static_cast<int64_t>(image.size()) - 16;
+          rec->time = 0;
+          rec->opened = true;
+          ++gFilesLoaded;
+          gBytesLoaded += rec->size;
+        }
+      }
+    }
+    if (done % 100 == 0) {
+      progress = "Init Endgames: " + std::to_string(done * 100 / result.candidates) + "%  " +
+                 std::to_string(gFilesLoaded.load()) + ", " + std::to_string(gBytesLoaded.load() / 1048576) +
+                 "MB";
+      publish(progress);
+    }
+  }
+  if (za) zip_close(za);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+          .count();
+  publish(progress + "=" + std::to_string(ms) + "ms");
+  result.filesLoaded = gFilesLoaded;
+  result.bytesLoaded = gBytesLoaded;
+  gEdbReady = true;
+  return result;
+}
+
+int64_t EdbFilesLoaded() { return gFilesLoaded; }
+int64_t EdbBytesLoaded() { return gBytesLoaded; }
+bool EdbReady() { return gEdbReady; }
+const EDBFileRec* FindFileRec(int32_t classId) { return FindFileSlot(classId); }
+
+// ---------------------------------------------------------------------------
+// Probing
+
+namespace {
+
+// Value of the position in its loaded file; false when there is none. A block
+// that does not decode takes the file out of use.
+bool LookupValue(const TBitBoard64& brd, int variant, const TEdbGeometry& g, bool capturesMatter,
+                 TEdbClass& cls, uint8_t& value, TEbType& type) {
+  uint64_t x;
+  if (!EdbPositionIndex(brd, g, cls, x)) return false;
+  std::unique_lock<std::mutex> lock(gProbeLock, std::defer_lock);
+  if (!gEdbReady) lock.lock();
+  EDBFileRec* rec = FindFileSlot(cls.id());
+  if (!rec || !rec->opened.load(std::memory_order_acquire)) return false;
+  type = rec->ebtype;
+  if (capturesMatter && type != ebMTW && CapturingPieces64(FlippedBitBoard(brd, g.revShift), variant) != 0)
+    return false;
+  const uint64_t bs = EbBlockSize(type);
+  const uint64_t b = x / bs;
+  const int p = static_cast<int>(x % bs);
+  bool ok = b < rec->i.size();
+  if (ok) {
+    const size_t from = rec->i[b], to = b + 1 < rec->i.size() ? rec->i[b + 1] : rec->c.size();
+    const uint8_t* data = rec->c.data() + from;
+    const size_t size = to - from;
+    ok = type == ebMTW   ? DecodeMtwBlock(data, size, p, value)
+         : type == ebWDL ? DecodeWdlBlock(data, size, p, value)
+                         : DecodeWd6Block(data, size, p, value);
+    if (ok && type == ebWDL && value > 2) ok = false;
+  }
+  if (!ok) {
+    // Only the first thread to notice writes the log line.
+    if (rec->opened.exchange(false)) {
+      rec->notexists[type] = true;
+      Log("EB Err:" + rec->fName, true);
+    }
+    return false;
+  }
+  int64_t t = rec->time.load(std::memory_order_relaxed);
+  if (t < 255) rec->time.store(t + 1, std::memory_order_relaxed);
+  return true;
+}
+
+}  // namespace
+
+bool GetEBevalPlay(const TBitBoard64& brd, int typeofgame, bool ga, const TEDPos& ED, float& ev,
+                   TEdbProbeStats* stats) {
+  if (brd.w == 0) {
+    ev = ga ? 2000.0f : -2000.0f;
+    return true;
+  }
+  const TEdbGeometry g = EdbGeometryOfVariant(typeofgame);
+  if (!g.valid() || gMaskBoardSize != g.boardSize) return false;
+  TEdbClass cls;
+  uint8_t o = 0;
+  TEbType type;
+  if (!LookupValue(brd, typeofgame, g, true, cls, o, type)) return false;
+  if (type == ebMTW) {
+    ev = o == 0 ? 0.0f : (o % 2 == 0 ? 2001.0f - o : o - 2001.0f);
+  } else if (o == 0) {
+    ev = 0.0f;
+  } else {
+    const int32_t id = cls.id();
+    if ((ED.p1 != 0 && ED.p1 == id) || (ED.p2 != 0 && ED.p2 == id)) return false;
+    ev = o == 1 ? -1500.0f : 1500.0f;
+  }
+  if (stats) {
+    stats->fGetEdb.fetch_add(1, std::memory_order_relaxed);
+    const int pieces = cls.pieces();
+    int cur = stats->MaxEB.load(std::memory_order_relaxed);
+    while (pieces > cur && !stats->MaxEB.compare_exchange_weak(cur, pieces, std::memory_order_relaxed)) {
+    }
+  }
+  return true;
+}
+
+bool ProbeRaw(const TBitBoard64& brd, int variant, uint8_t& value, TEbType& type) {
+  const TEdbGeometry g = EdbGeometryOfVariant(variant);
+  if (!g.valid() || gMaskBoardSize != g.boardSize) return false;
+  TEdbClass cls;
+  return LookupValue(brd, variant, g, false, cls, value, type);
+}
+
+}  // namespace quorlin
