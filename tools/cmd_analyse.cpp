@@ -1,0 +1,222 @@
+// quorlin analyse: lets an engine analyse a position and prints what it
+// publishes as it changes (depth, evaluation, line), then the chosen move.
+#include <csignal>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/textfile.h"
+#include "games/gamerecord.h"
+#include "rules/fen.h"
+#include "rules/notation.h"
+#include "rules/variants.h"
+#include "tools/command.h"
+
+namespace quorlin::cli {
+namespace {
+
+// Ctrl-C stops the search; the chosen move is still printed. A lock-free
+// atomic store is safe in a signal handler.
+extern "C" void StopOnSignal(int) { StopSearch.store(true); }
+
+int CountPieces(const TBrd& cells) {
+  int n = 0;
+  for (int s = 1; s <= kMaxSquares; ++s) n += cells[s] != kEmpty;
+  return n;
+}
+
+// Numbers of squares listed in the FEN's W and B lists.
+int CountListed(const std::string& fen) {
+  int items = 0;
+  size_t from = 2;
+  while (from <= fen.size()) {
+    const size_t at = fen.find(':', from);
+    std::string list = TrimText(fen.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    from = at == std::string::npos ? fen.size() + 1 : at + 1;
+    if (!list.empty() && list.back() == '.') list.pop_back();
+    if (list.size() < 2 || (list[0] != 'W' && list[0] != 'B')) continue;
+    size_t p = 1;
+    while (p <= list.size()) {
+      const size_t comma = list.find(',', p);
+      if (!TrimText(list.substr(p, comma == std::string::npos ? std::string::npos : comma - p)).empty())
+        ++items;
+      p = comma == std::string::npos ? list.size() + 1 : comma + 1;
+    }
+  }
+  return items;
+}
+
+// ParseFEN skips what it cannot read; analysing some other position than the
+// one asked for would mislead, so every listed square must land.
+void ReadFen(const TGameParams& params, const std::string& text, TBoard& board, int& side) {
+  const std::string fen = TrimText(text);
+  if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
+    throw UsageError{"bad FEN \"" + text + "\": expected \"W:\" or \"B:\" first, as in W:W21,22,K30:B1,2,3"};
+  ParseFEN(params, fen, board.b, side);
+  const int placed = CountPieces(board.b);
+  const int listed = CountListed(fen);
+  if (placed != listed)
+    throw UsageError{"bad FEN \"" + text + "\": " + std::to_string(listed) + " squares listed but " +
+                     std::to_string(placed) + " pieces placed on the " + params.Name + " board"};
+}
+
+struct TShown {
+  std::string depth, eval, line, info;
+};
+
+// Copies what the display needs under the lock and prints a line when depth,
+// evaluation or line changed (or a new information line arrived).
+void ShowProgress(TShown& last) {
+  TShown now;
+  std::string speed, time;
+  {
+    std::lock_guard<std::mutex> g(AnalysisInfo.Used);
+    if (!AnalysisInfo.Updated) return;
+    AnalysisInfo.Updated = false;
+    now.depth = AnalysisInfo.DepthStr;
+    now.eval = FormatEval(AnalysisInfo.Eval);
+    now.line = AnalysisInfo.PV;
+    now.info = AnalysisInfo.Info;
+    speed = AnalysisInfo.Speed;
+    time = AnalysisInfo.Time;
+  }
+  if (!now.info.empty() && now.info != last.info) std::printf("info %s\n", now.info.c_str());
+  last.info = now.info;
+  if (now.depth == last.depth && now.eval == last.eval && now.line == last.line) return;
+  if (now.line.empty()) return;
+  std::printf("depth %s  eval %s  time %s  speed %s  line %s\n", now.depth.c_str(), now.eval.c_str(),
+              time.empty() ? "0.00" : time.c_str(), speed.empty() ? "-" : speed.c_str(), now.line.c_str());
+  std::fflush(stdout);
+  last = now;
+}
+
+int Analyse(const Args& args) {
+  std::string fen, edFolder;
+  bool haveFen = false;
+  int limits = 0;
+  double seconds = 0;
+  long long depth = 0, nodes = 0, threads = 0;
+  std::vector<std::string> positional;
+  auto value = [&](size_t& i) -> const std::string& {
+    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+    return args[++i];
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--fen") {
+      fen = value(i);
+      haveFen = true;
+    } else if (a == "--time") {
+      float s = 0;
+      const std::string& v = value(i);
+      if (!ParseSingle(v, s) || !(s > 0) || s > 1e6f)
+        throw UsageError{"bad --time \"" + v + "\": expected seconds, such as 5 or 0.5"};
+      seconds = s;
+      ++limits;
+    } else if (a == "--depth") {
+      depth = ParseCount(value(i), "--depth", kMaxSearchPly);
+      if (depth < 1) throw UsageError{"bad --depth: at least 1"};
+      ++limits;
+    } else if (a == "--nodes") {
+      nodes = ParseCount(value(i), "--nodes", 2000000000);
+      if (nodes < 1) throw UsageError{"bad --nodes: at least 1"};
+      ++limits;
+    } else if (a == "--threads") {
+      threads = ParseCount(value(i), "--threads", 255);
+    } else if (a == "--ed") {
+      edFolder = value(i);
+    } else if (a.rfind("--", 0) == 0) {
+      throw UsageError{"unknown option \"" + a + "\""};
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) throw UsageError{"expected a variant and an engine description"};
+  if (limits > 1) throw UsageError{"give one of --time, --depth and --nodes"};
+  const int variant = ParseVariantArg(positional[0]);
+  const TGameParams& params = VariantTable[variant];
+
+  TEngine engine;
+  if (!engine.LoadFromFile(positional[1], variant))
+    throw std::runtime_error("engine description \"" + positional[1] + "\" not found");
+  if (depth > 0) {
+    TEvalFunc ef = engine.EvalFunc();
+    ef.MaxDepth = static_cast<int32_t>(depth);
+    engine.SetEvf(ef);
+  }
+  engine.ThreadsCount = static_cast<int>(threads);
+  engine.AnalysisMode = true;
+  if (!edFolder.empty()) engine.SetEDFolder(edFolder);
+
+  TGame game;
+  ClearGame(game);
+  game.Params = params;
+  game.Header.TypeOfGame = static_cast<uint8_t>(variant);
+  int side = 0;
+  if (haveFen)
+    ReadFen(params, fen, game.CurBoard, side);
+  else
+    game.CurBoard.b = StartPosition(params, false);
+  game.StartBoard = game.CurBoard.b;
+  game.SideToMove = side == 0 ? TDColor::white : TDColor::black;
+  game.Header.FirstMove = game.SideToMove;
+
+  // No limit given: five seconds. --depth and --nodes run without a clock.
+  int64_t timeCs = int64_t{100000000};
+  if (seconds > 0)
+    timeCs = static_cast<int64_t>(seconds * 100 + 0.5);
+  else if (limits == 0)
+    timeCs = 500;
+
+  std::printf("engine: %s\n", engine.GetEngineName().c_str());
+  std::fflush(stdout);
+  std::signal(SIGINT, StopOnSignal);
+  TMove best;
+  bool chosen = false;
+  std::exception_ptr failure;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    try {
+      chosen = engine.LetOpponentMove40(game, timeCs, best, true, static_cast<int>(nodes));
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    done = true;
+  });
+  TShown last;
+  while (!done.load()) {
+    ShowProgress(last);
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  worker.join();
+  std::signal(SIGINT, SIG_DFL);
+  ShowProgress(last);
+  if (failure) std::rethrow_exception(failure);
+
+  TEval eval;
+  std::string line;
+  {
+    std::lock_guard<std::mutex> g(AnalysisInfo.Used);
+    eval = AnalysisInfo.Eval;
+    line = AnalysisInfo.PV;
+  }
+  std::printf("nodes %lld\n", static_cast<long long>(engine.PstCnt()));
+  if (!chosen) {
+    std::printf("no move: %s has no legal move\n", side == 0 ? "the first side" : "the second side");
+    return 0;
+  }
+  std::printf("bestmove %s  eval %s  line %s\n", MoveText(best, params, 1, "x").c_str(),
+              FormatEval(eval).c_str(), line.c_str());
+  return 0;
+}
+
+Command analyse("analyse",
+                "analyse VARIANT ENGINE.eng [--fen FEN] [--time SEC | --depth N | --nodes N] [--threads N] "
+                "[--ed FOLDER]",
+                "lets the engine analyse a position and prints its progress and chosen move", Analyse);
+
+}  // namespace
+}  // namespace quorlin::cli

@@ -1,0 +1,503 @@
+// quorlin match: two engine descriptions play each other. Every opening is
+// played twice with the colours swapped; games end by the result rules of
+// play mode (no legal move, repetition, move-count draws) or, as a safety
+// net, at a ply cap that is scored as a draw. Prints each game as it ends and
+// the score with an Elo estimate and its 95% margin; can write the games as PDN.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/gameresult.h"
+#include "games/database.h"
+#include "games/gamerecord.h"
+#include "games/pdnfile.h"
+#include "rules/movegen.h"
+#include "rules/position.h"
+#include "rules/variants.h"
+#include "tools/command.h"
+
+namespace quorlin::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TMatchOptions {
+  int variant = 0;
+  std::string engineA, engineB;
+  int games = 10;
+  int msPerMove = 100;
+  std::string openingsDb;
+  int randomPlies = -1;  // -1: not given
+  std::string pdnOut;
+  uint64_t seed = 1;
+  int maxPlies = 400;
+  int threads = 1;
+  int hashMb = 32;
+};
+
+// A start position and the moves played from it before the engines take over.
+struct TOpening {
+  TBoard start;
+  TDColor first = TDColor::white;
+  std::vector<TMove> moves;
+  std::string label;
+};
+
+// One side of the match: an engine with its own published record and stop
+// flag, so that the two engines never share state.
+struct TPlayer {
+  std::string label;
+  fs::path file;
+  TAnalysisInfo info;
+  std::atomic<bool> stop{false};
+  std::unique_ptr<TEngine> engine;
+};
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+// A path as given (relative to the working folder); a relative path that does
+// not exist there is also looked for in the variant's folder of the shipped
+// engines.
+fs::path ResolveEngine(const std::string& given, int variant) {
+  const fs::path p(given);
+  if (fs::exists(p) || p.is_absolute()) return fs::absolute(p).lexically_normal();
+  const std::string programFolder = ExecutableFolder();
+  if (!programFolder.empty()) {
+    const fs::path shipped = fs::path(programFolder) / "EnginesTest" / VariantTable[variant].Name / p;
+    if (fs::exists(shipped)) return shipped.lexically_normal();
+  }
+  throw std::runtime_error(
+      "engine description \"" + given + "\" not found (looked in the working folder and in " +
+      (fs::path(programFolder) / "EnginesTest" / VariantTable[variant].Name).string() + ")");
+}
+
+std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOptions& o) {
+  auto player = std::make_unique<TPlayer>();
+  player->file = ResolveEngine(given, o.variant);
+  player->engine = std::make_unique<TEngine>(&player->info, &player->stop, o.hashMb);
+  if (!player->engine->LoadFromFile(player->file, o.variant))
+    throw std::runtime_error("engine description \"" + player->file.string() + "\" not found");
+  player->engine->ThreadsCount = o.threads;
+  player->engine->AnalysisMode = false;
+  player->label = player->file.stem().string();
+  return player;
+}
+
+// The generated legal move equal to `m` (same path and captures), or nullptr.
+const TMove* FindLegal(const TMove& m, const TMvs& list, int count) {
+  for (int i = 1; i <= count; ++i)
+    if (list[i].From() == m.From() && list[i].To() == m.To() && SameCapture(list[i], m)) return &list[i];
+  return nullptr;
+}
+
+bool HasMove(const TBoard& b, TDColor side, const TGameParams& p) {
+  TMvs list;
+  uint8_t n = 0;
+  GenerateMoves(b, static_cast<int>(side), list, n, p, true);
+  return n > 0;
+}
+
+TDColor Other(TDColor c) { return c == TDColor::white ? TDColor::black : TDColor::white; }
+
+std::vector<TOpening> RandomOpenings(int count, int plies, const TMatchOptions& o) {
+  const TGameParams& p = VariantTable[o.variant];
+  TRandom rng(o.seed);
+  std::vector<TOpening> out;
+  for (int i = 0; i < count; ++i) {
+    TOpening op;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      op = TOpening{};
+      op.start.b = StartPosition(p, false);
+      op.label = "random " + std::to_string(i + 1);
+      TBoard b = op.start;
+      TDColor side = op.first;
+      bool ended = false;
+      for (int ply = 0; ply < plies && !ended; ++ply) {
+        TMvs list;
+        uint8_t n = 0;
+        GenerateMoves(b, static_cast<int>(side), list, n, p, true);
+        if (n == 0) {
+          ended = true;
+          break;
+        }
+        const TMove& m = list[1 + rng.Below(n)];
+        op.moves.push_back(m);
+        ApplyMove(m, b, p);
+        side = Other(side);
+      }
+      if (!ended && HasMove(b, side, p)) break;
+    }
+    out.push_back(op);
+  }
+  return out;
+}
+
+// Main lines of the database's games of the match variant, checked move by
+// move; games that do not replay are skipped with a warning.
+std::vector<TOpening> DatabaseOpenings(const TMatchOptions& o) {
+  TQuorlinDB db;
+  if (!OpenDatabase(o.openingsDb, db, true))
+    throw std::runtime_error("cannot open the openings database \"" + o.openingsDb + "\": " + db.LastError);
+  const TGameParams& p = VariantTable[o.variant];
+  std::vector<TOpening> out;
+  int otherVariant = 0;
+  const int count = IndexRecordCount(db);
+  for (int n = 1; n <= count; ++n) {
+    TGame g;
+    if (!ReadGame(db, n, false, -1, g)) {
+      std::printf("warning: openings game %d not read: %s\n", n, db.LastError.c_str());
+      continue;
+    }
+    if (g.Header.Flags & kHeaderFlagDeleted) continue;
+    if (g.Header.TypeOfGame != o.variant) {
+      ++otherVariant;
+      continue;
+    }
+    TOpening op;
+    op.start.b = g.StartBoard;
+    op.first = g.Header.FirstMove;
+    op.label = "database game " + std::to_string(n);
+    TBoard b = op.start;
+    TDColor side = op.first;
+    bool ok = true;
+    TChildList children;
+    for (int node = 0; GetChildren(g, node, children) > 0; node = children[0]) {
+      TMvs list;
+      uint8_t k = 0;
+      GenerateMoves(b, static_cast<int>(side), list, k, p, true);
+      const TMove* legal = FindLegal(g.Moves[children[0]], list, k);
+      if (!legal) {
+        std::printf("warning: openings game %d: move %zu is not legal; game skipped\n", n,
+                    op.moves.size() + 1);
+        ok = false;
+        break;
+      }
+      op.moves.push_back(*legal);
+      ApplyMove(*legal, b, p);
+      side = Other(side);
+    }
+    if (!ok) continue;
+    if (!HasMove(b, side, p)) {
+      std::printf("warning: openings game %d: the side to move has no move at its end; game skipped\n", n);
+      continue;
+    }
+    out.push_back(std::move(op));
+  }
+  CloseDatabase(db);
+  if (out.empty())
+    throw std::runtime_error(
+        "the openings database \"" + o.openingsDb + "\" has no usable " + p.Name + " game" +
+        (otherVariant ? " (" + std::to_string(otherVariant) + " of other variants)" : ""));
+  // The seed picks the order, so that a short match need not always start
+  // with the first games of the database.
+  TRandom rng(o.seed);
+  for (size_t i = out.size(); i > 1; --i) std::swap(out[i - 1], out[rng.Below(static_cast<uint32_t>(i))]);
+  std::printf(
+      "openings: %zu %s games from %s%s\n", out.size(), p.Name.c_str(), o.openingsDb.c_str(),
+      otherVariant ? (" (" + std::to_string(otherVariant) + " of other variants skipped)").c_str() : "");
+  return out;
+}
+
+enum class TEnd { NoMove, Repetition, MoveCount, PlyCap };
+
+const char* EndText(TEnd e) {
+  switch (e) {
+    case TEnd::NoMove:
+      return "no legal move";
+    case TEnd::Repetition:
+      return "repetition";
+    case TEnd::MoveCount:
+      return "move-count rule";
+    case TEnd::PlyCap:
+      return "ply cap";
+  }
+  return "";
+}
+
+struct TGameOutcome {
+  uint8_t result = kResultNone;  // header code; 0 at the ply cap
+  TEnd end = TEnd::NoMove;
+  int plies = 0;
+  double seconds = 0;
+};
+
+TDateRecord Today() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  TDateRecord d;
+  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
+  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
+  d.Day = static_cast<uint8_t>(tm.tm_mday);
+  return d;
+}
+
+// Plays one game and leaves it in `game`.
+TGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& black, int round,
+                      const TMatchOptions& o, bool giveaway) {
+  const auto started = std::chrono::steady_clock::now();
+  const TGameParams& p = VariantTable[o.variant];
+  ClearGame(game);
+  game.Params = p;
+  game.Header.TypeOfGame = static_cast<uint8_t>(o.variant);
+  game.Header.FirstMove = op.first;
+  game.Header.Round = round;
+  game.Header.Date = Today();
+  game.StartBoard = op.start.b;
+  game.CurBoard = TBoard{};
+  game.CurBoard.b = op.start.b;
+  game.SideToMove = op.first;
+  game.CurMovPos = 0;
+  game.WhiteName = white.label;
+  game.BlackName = black.label;
+  game.Tournament = "Engine match, " + std::to_string(o.msPerMove) + " ms per move";
+  game.Site = "quorlin match";
+
+  auto play = [&](const TMove& m) {
+    const int node = AddMove(game, m, game.CurMovPos);
+    if (node == 0) throw std::runtime_error("game " + std::to_string(round) + ": no room for another move");
+    game.CurMovPos = node;
+    ApplyMove(game.Moves[node], game.CurBoard, p);
+    game.SideToMove = Other(game.SideToMove);
+  };
+  for (const TMove& m : op.moves) play(m);
+  game.Comments[0].CommentAft = "Opening: " + op.label;
+
+  TGameOutcome out;
+  const int64_t budgetCs = std::max(1, o.msPerMove / 10);
+  for (;;) {
+    const TResultCheck check = CheckResult(game, giveaway, true);
+    if (check.result != kResultNone) {
+      out.result = check.result;
+      out.end = check.rule == TResultRule::Repetition  ? TEnd::Repetition
+                : check.rule == TResultRule::MoveCount ? TEnd::MoveCount
+                                                       : TEnd::NoMove;
+      break;
+    }
+    if (out.plies >= o.maxPlies) {
+      out.end = TEnd::PlyCap;
+      game.Comments[game.CurMovPos].CommentAft =
+          "Stopped after " + std::to_string(o.maxPlies) + " engine plies; scored as a draw";
+      break;
+    }
+    TPlayer& mover = game.SideToMove == TDColor::white ? white : black;
+    TMove best;
+    if (!mover.engine->LetOpponentMove40(game, budgetCs, best, false, 0))
+      throw std::runtime_error("game " + std::to_string(round) + ": " + mover.label + " gave no move");
+    TMvs list;
+    uint8_t n = 0;
+    GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, n, p, true);
+    const TMove* legal = FindLegal(best, list, n);
+    if (!legal)
+      throw std::runtime_error("game " + std::to_string(round) + ": " + mover.label +
+                               " chose an illegal move");
+    play(*legal);
+    ++out.plies;
+  }
+  if (out.end == TEnd::Repetition || out.end == TEnd::MoveCount)
+    game.Comments[game.CurMovPos].CommentAft = std::string("Draw by ") + EndText(out.end);
+  out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return out;
+}
+
+// Points of the first engine from a result code, with it playing side 0 or 1.
+double PointsFor(uint8_t result, bool playsWhite) {
+  switch (result) {
+    case kResultWhiteWin:
+    case kResultWhiteWinTime:
+      return playsWhite ? 1.0 : 0.0;
+    case kResultBlackWin:
+    case kResultBlackWinTime:
+      return playsWhite ? 0.0 : 1.0;
+    default:
+      return 0.5;  // draw, or stopped at the ply cap
+  }
+}
+
+double EloOf(double score) { return -400.0 * std::log10(1.0 / score - 1.0); }
+
+std::string Signed(double x) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%+.1f", x + 0.0);  // no "-0.0"
+  return b;
+}
+
+// Score, Elo difference and 95% margin from the per-game points of engine A.
+void PrintScore(const std::vector<double>& points, const std::string& a, const std::string& b) {
+  const double n = static_cast<double>(points.size());
+  if (points.empty()) return;
+  double sum = 0;
+  int wins = 0, draws = 0, losses = 0;
+  for (double x : points) {
+    sum += x;
+    wins += x == 1.0;
+    draws += x == 0.5;
+    losses += x == 0.0;
+  }
+  const double s = sum / n;
+  double var = 0;
+  for (double x : points) var += (x - s) * (x - s);
+  var /= n;
+  const double margin = 1.96 * std::sqrt(var / n);
+  std::printf("score: %s %.1f - %.1f %s (%d games: +%d =%d -%d)\n", a.c_str(), sum, n - sum, b.c_str(),
+              static_cast<int>(n), wins, draws, losses);
+  std::printf("%s scored %.1f%% +/- %.1f%% (95%%)\n", a.c_str(), 100.0 * s, 100.0 * margin);
+  if (s <= 0.0 || s >= 1.0) {
+    std::printf("Elo difference: %s (no finite estimate when one side scored every point)\n",
+                s <= 0.0 ? "-inf" : "+inf");
+    return;
+  }
+  // The margin of the score mapped through the Elo curve; a bound at 0% or
+  // 100% has no finite Elo value.
+  const std::string lo = s - margin > 0.0 ? Signed(EloOf(s - margin)) : "-inf";
+  const std::string hi = s + margin < 1.0 ? Signed(EloOf(s + margin)) : "+inf";
+  if (s - margin > 0.0 && s + margin < 1.0)
+    std::printf("Elo difference: %s +/- %.1f (95%%: %s to %s)\n", Signed(EloOf(s)).c_str(),
+                (EloOf(s + margin) - EloOf(s - margin)) / 2.0, lo.c_str(), hi.c_str());
+  else
+    std::printf("Elo difference: %s (95%%: %s to %s)\n", Signed(EloOf(s)).c_str(), lo.c_str(), hi.c_str());
+}
+
+int Match(const Args& args) {
+  TMatchOptions o;
+  std::vector<std::string> positional;
+  bool haveRandom = false;
+  auto value = [&](size_t& i) -> const std::string& {
+    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+    return args[++i];
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--games") {
+      o.games = static_cast<int>(ParseCount(value(i), "--games", 100000));
+      if (o.games < 1) throw UsageError{"bad --games: at least 1"};
+    } else if (a == "--time-per-move") {
+      o.msPerMove = static_cast<int>(ParseCount(value(i), "--time-per-move", 3600000));
+      if (o.msPerMove < 10)
+        throw UsageError{"bad --time-per-move: at least 10 ms (the engine counts centiseconds)"};
+    } else if (a == "--openings") {
+      o.openingsDb = value(i);
+    } else if (a == "--random-plies") {
+      o.randomPlies = static_cast<int>(ParseCount(value(i), "--random-plies", 200));
+      haveRandom = true;
+    } else if (a == "--pdn-out") {
+      o.pdnOut = value(i);
+    } else if (a == "--seed") {
+      o.seed = static_cast<uint64_t>(ParseCount(value(i), "--seed", 9000000000000000000LL));
+    } else if (a == "--max-plies") {
+      o.maxPlies = static_cast<int>(ParseCount(value(i), "--max-plies", 100000));
+      if (o.maxPlies < 1) throw UsageError{"bad --max-plies: at least 1"};
+    } else if (a == "--threads") {
+      o.threads = static_cast<int>(ParseCount(value(i), "--threads", 255));
+    } else if (a == "--hash") {
+      o.hashMb = static_cast<int>(ParseCount(value(i), "--hash", 4096));
+      if (o.hashMb < 1) throw UsageError{"bad --hash: at least 1 MB"};
+    } else if (a.rfind("--", 0) == 0) {
+      throw UsageError{"unknown option \"" + a + "\""};
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 3) throw UsageError{"expected a variant and two engine descriptions"};
+  if (!o.openingsDb.empty() && haveRandom) throw UsageError{"give --openings or --random-plies, not both"};
+  o.variant = ParseVariantArg(positional[0]);
+  o.engineA = positional[1];
+  o.engineB = positional[2];
+  if (o.openingsDb.empty() && !haveRandom) o.randomPlies = 4;
+
+  std::unique_ptr<TPlayer> a = MakePlayer(o.engineA, o);
+  std::unique_ptr<TPlayer> b = MakePlayer(o.engineB, o);
+  if (a->label == b->label) {
+    a->label += " (1)";
+    b->label += " (2)";
+  }
+  const bool giveaway = a->engine->EvalFunc().Giveaway;
+  if (b->engine->EvalFunc().Giveaway != giveaway)
+    throw std::runtime_error("the two engines play for different goals (one is a giveaway engine)");
+
+  const int openingCount = (o.games + 1) / 2;
+  std::vector<TOpening> openings =
+      o.openingsDb.empty() ? RandomOpenings(openingCount, o.randomPlies, o) : DatabaseOpenings(o);
+  if (o.openingsDb.empty())
+    std::printf("openings: %d, each %d random plies from the start position (seed %llu)\n", openingCount,
+                o.randomPlies, static_cast<unsigned long long>(o.seed));
+
+  std::ofstream pdn;
+  if (!o.pdnOut.empty()) {
+    pdn.open(o.pdnOut, std::ios::binary | std::ios::trunc);
+    if (!pdn) throw std::runtime_error("cannot write \"" + o.pdnOut + "\"");
+  }
+
+  std::printf("match: %s (%s) against %s (%s), %s, %d games, %d ms per move\n", a->label.c_str(),
+              a->file.string().c_str(), b->label.c_str(), b->file.string().c_str(),
+              VariantTable[o.variant].Name.c_str(), o.games, o.msPerMove);
+  std::fflush(stdout);
+
+  std::vector<double> points;
+  int endCount[4] = {0, 0, 0, 0};
+  int whiteWins = 0, blackWins = 0, draws = 0;
+  double scoreA = 0;
+  TGame game;
+  for (int g = 0; g < o.games; ++g) {
+    const TOpening& op = openings[(g / 2) % openings.size()];
+    const bool aWhite = g % 2 == 0;
+    TPlayer& white = aWhite ? *a : *b;
+    TPlayer& black = aWhite ? *b : *a;
+    const TGameOutcome r = PlayGame(game, op, white, black, g + 1, o, giveaway);
+    const double pa = PointsFor(r.result, aWhite);
+    points.push_back(pa);
+    scoreA += pa;
+    ++endCount[static_cast<int>(r.end)];
+    if (r.result == kResultWhiteWin || r.result == kResultWhiteWinTime)
+      ++whiteWins;
+    else if (r.result == kResultBlackWin || r.result == kResultBlackWinTime)
+      ++blackWins;
+    else
+      ++draws;
+    std::printf("game %d/%d: %s - %s  %s  (%s, %s, %d plies, %.1f s)  score %s %.1f - %.1f %s\n", g + 1,
+                o.games, white.label.c_str(), black.label.c_str(),
+                r.end == TEnd::PlyCap ? "1-1 (capped)" : ResultText(r.result), EndText(r.end),
+                op.label.c_str(), r.plies, r.seconds, a->label.c_str(), scoreA, (g + 1) - scoreA,
+                b->label.c_str());
+    std::fflush(stdout);
+    if (pdn.is_open()) {
+      pdn << GameToPdn(game);
+      pdn.flush();
+      if (!pdn) throw std::runtime_error("cannot write \"" + o.pdnOut + "\"");
+    }
+  }
+
+  PrintScore(points, a->label, b->label);
+  const bool whiteStart = VariantTable[o.variant].intface.WhiteStart;
+  std::printf("%s won %d, %s won %d, draws %d\n", whiteStart ? "White" : "Black", whiteWins,
+              whiteStart ? "Black" : "White", blackWins, draws);
+  std::printf("ended by: no legal move %d, repetition %d, move-count rule %d, ply cap %d (scored as draws)\n",
+              endCount[0], endCount[1], endCount[2], endCount[3]);
+  if (pdn.is_open()) std::printf("games written to %s\n", o.pdnOut.c_str());
+  return 0;
+}
+
+Command match(
+    "match",
+    "match VARIANT A.eng B.eng [--games N] [--time-per-move MS] [--openings DB.abd | --random-plies K] "
+    "[--pdn-out FILE.pdn] [--seed S] [--max-plies N] [--threads N] [--hash MB]",
+    "plays two engines against each other, each opening twice with colours swapped; prints the score "
+    "and the Elo difference",
+    Match);
+
+}  // namespace
+}  // namespace quorlin::cli
