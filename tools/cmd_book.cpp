@@ -114,9 +114,7 @@ int Show(const Args& args) {
   if (fen.empty()) {
     board.b = StartPosition(params, false);
   } else {
-    if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
-      throw UsageError{"bad FEN \"" + fen + "\": expected \"W:\" or \"B:\" first"};
-    ParseFEN(params, fen, board.b, side);
+    ReadFenArg(params, fen, board, side);
   }
   if (!BookIni(bookPath)) std::fprintf(stderr, "book show: cannot open %s\n", bookPath.c_str());
   TOpenMoves moves;

@@ -84,15 +84,13 @@ int Probe(const Args& args) {
   if (variantArg.empty() || fen.empty()) throw UsageError{"expected VARIANT FEN"};
   const int variant = ParseVariantArg(variantArg);
   const TGameParams& params = VariantTable[variant];
-  if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
-    throw UsageError{"bad FEN \"" + fen + "\": expected \"W:\" or \"B:\" first"};
   if (folder.empty()) {
     InitFolders();
     folder = EDFolder;
   }
   TBoard board;
   int side = 0;
-  ParseFEN(params, fen, board.b, side);
+  ReadFenArg(params, fen, board, side);
   TBitBoard64 bb;
   BoardToBit64(board, bb, variant);
   if (side == 1) FlipBitBoard(bb, variant);

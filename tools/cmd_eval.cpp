@@ -15,41 +15,6 @@
 namespace quorlin::cli {
 namespace {
 
-int CountListedSquares(const std::string& fen) {
-  int items = 0;
-  size_t from = 2;
-  while (from <= fen.size()) {
-    size_t at = fen.find(':', from);
-    std::string list = TrimText(fen.substr(from, at == std::string::npos ? std::string::npos : at - from));
-    from = at == std::string::npos ? fen.size() + 1 : at + 1;
-    if (!list.empty() && list.back() == '.') list.pop_back();
-    if (list.size() < 2 || (list[0] != 'W' && list[0] != 'B')) continue;
-    size_t p = 1;
-    while (p <= list.size()) {
-      const size_t comma = list.find(',', p);
-      if (!TrimText(list.substr(p, comma == std::string::npos ? std::string::npos : comma - p)).empty())
-        ++items;
-      p = comma == std::string::npos ? list.size() + 1 : comma + 1;
-    }
-  }
-  return items;
-}
-
-// ParseFEN skips what it cannot read; an evaluation of some other position
-// than the one asked for would mislead, so every listed square must land.
-void ReadFen(const TGameParams& params, const std::string& text, TBoard& board, int& side) {
-  const std::string fen = TrimText(text);
-  if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
-    throw UsageError{"bad FEN \"" + text + "\": expected \"W:\" or \"B:\" first, as in W:W21,22,K30:B1,2,3"};
-  ParseFEN(params, fen, board.b, side);
-  int placed = 0;
-  for (int s = 1; s <= kMaxSquares; ++s) placed += board.b[s] != kEmpty;
-  const int listed = CountListedSquares(fen);
-  if (placed != listed)
-    throw UsageError{"bad FEN \"" + text + "\": " + std::to_string(listed) + " squares listed but " +
-                     std::to_string(placed) + " pieces placed on the " + params.Name + " board"};
-}
-
 std::string SideName(const TGameParams& p, int side) {
   return (side == 0) == p.intface.WhiteStart ? "White" : "Black";
 }
@@ -81,7 +46,7 @@ int Eval(const Args& args) {
   TBoard board;
   int side = 0;
   if (haveFen)
-    ReadFen(params, fen, board, side);
+    ReadFenArg(params, fen, board, side);
   else
     board.b = StartPosition(params, false);
   int pieces = 0;

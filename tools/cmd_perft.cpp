@@ -18,54 +18,6 @@ namespace {
 
 constexpr long long kMaxDepth = 40;
 
-std::vector<std::string> Split(const std::string& text, char sep) {
-  std::vector<std::string> parts;
-  size_t from = 0;
-  for (;;) {
-    const size_t at = text.find(sep, from);
-    parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
-    if (at == std::string::npos) return parts;
-    from = at + 1;
-  }
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
-// ParseFEN skips what it cannot read; a counting tool must not silently count a
-// different position, so every listed square has to land on the board.
-void ReadFen(const TGameParams& params, const std::string& text, TBoard& board, int& side) {
-  const std::string fen = Trim(text);
-  auto bad = [&](const std::string& why) { throw UsageError{"bad FEN \"" + text + "\": " + why}; };
-  if (fen.size() < 2 || (fen[0] != 'W' && fen[0] != 'B') || fen[1] != ':')
-    bad("expected \"W:\" or \"B:\" first, as in W:W21,22,K30:B1,2,3");
-  int items = 0;
-  for (const std::string& raw : Split(fen.substr(2), ':')) {
-    std::string list = Trim(raw);
-    if (!list.empty() && list.back() == '.') list.pop_back();
-    if (list.empty()) continue;
-    if (list[0] != 'W' && list[0] != 'B')
-      bad("each piece list must begin with \"W\" or \"B\", found \"" + list + "\"");
-    if (Trim(list.substr(1)).empty()) continue;
-    for (const std::string& item : Split(list.substr(1), ',')) {
-      const std::string square = Trim(item);
-      if (square.empty() || square == "K") bad("empty square in list \"" + list + "\"");
-      ++items;
-    }
-  }
-  ParseFEN(params, fen, board.b, side);
-  int placed = 0;
-  for (int s = 1; s <= kMaxSquares; ++s)
-    if (board.b[s] != kEmpty) ++placed;
-  if (placed != items)
-    bad(std::to_string(items) + " squares listed but " + std::to_string(placed) + " pieces placed on the " +
-        params.Name + " board (unknown or repeated squares)");
-}
-
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
@@ -116,7 +68,7 @@ int Perft(const Args& args) {
   TBoard board;
   int side = 0;
   if (haveFen)
-    ReadFen(params, fen, board, side);
+    ReadFenArg(params, fen, board, side);
   else
     board.b = StartPosition(params, false);
 

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "rules/board.h"
+#include "rules/variants.h"
+
 namespace quorlin::cli {
 
 using Args = std::vector<std::string>;
@@ -25,5 +28,10 @@ long long ParseCount(const std::string& text, const std::string& what, long long
 
 // Slot of a variant given by number or name, or throws UsageError.
 int ParseVariantArg(const std::string& text);
+
+// Reads a FEN argument for the variant: every listed square must land on the
+// board (ParseFEN alone skips what it cannot read); ranges such as W31-50 are
+// accepted. Throws UsageError naming what is wrong.
+void ReadFenArg(const TGameParams& params, const std::string& text, TBoard& board, int& side);
 
 }  // namespace quorlin::cli
