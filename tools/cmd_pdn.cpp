@@ -16,9 +16,11 @@ namespace {
 
 int Import(const Args& args) {
   if (args.size() < 3) throw UsageError{"import needs a PDN file and a database"};
-  int variant = kInternational;
+  int variant = kInternational;  // the PDN default for games without a GameType tag
+  bool variantGiven = false;
   for (size_t i = 3; i < args.size(); ++i) {
     if (args[i] == "--variant" && i + 1 < args.size()) {
+      variantGiven = true;
       variant = ParseVariantArg(args[++i]);
       if (variant < 1 || variant > kVariantCount) throw UsageError{"--variant needs a built-in variant"};
     } else {
@@ -42,6 +44,12 @@ int Import(const Args& args) {
   for (const TPdnStop& s : report.stops)
     std::printf("  game %d, line %d, \"%s\": %s\n", s.game, s.line, s.token.c_str(), s.reason.c_str());
   std::printf("time %.2f s, %.0f games per second\n", secs, secs > 0 ? total / secs : 0.0);
+  // The usual reason for a file full of stopped games is a variant the file does
+  // not name: say how to read it as the right one.
+  if (!variantGiven && report.gamesStopped > 0)
+    std::printf(
+        "note: games without a GameType tag are read as International (the PDN default); if the file "
+        "holds games of another variant, import it again with --variant VARIANT\n");
   if (!ok) {
     std::fprintf(stderr, "quorlin pdn: %s\n", error.c_str());
     return 1;
