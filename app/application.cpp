@@ -191,9 +191,11 @@ void TApplication::RefreshVariantParams() {
   RequestPanel(kPanelMoveList);
 }
 
-std::vector<std::string> TApplication::EngineFiles() const {
+std::vector<std::string> TApplication::EngineFiles() const { return EngineFilesOf(CurrentVariant()); }
+
+std::vector<std::string> TApplication::EngineFilesOf(int variant) const {
   std::vector<std::string> files;
-  const fs::path folder = fs::path(ProgramFolder) / "EnginesTest" / VariantTable[CurrentVariant()].Name;
+  const fs::path folder = fs::path(ProgramFolder) / "EnginesTest" / VariantTable[variant].Name;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     if (it->is_regular_file(ec) && it->path().extension() == ".eng") files.push_back(it->path().filename());

@@ -274,6 +274,7 @@ class TApplication {
   bool PlayMove(const TGame& game, int64_t generation);
   void RunAnalysis(int64_t generation);
   void LoadEngineDescriptions(int variant);
+  std::vector<std::string> EngineFilesOf(int variant) const;
   // Loads a description; the default one when the file is missing or bad.
   // Returns what was wrong with a bad file (empty otherwise).
   std::string LoadDescription(TEngine& engine, const std::string& path, int variant);

@@ -216,7 +216,7 @@ void TApplication::StartGame(const TNewGameChoice& choice) {
 void TApplication::QueueChooseEngine(const TNewGameChoice& choice, int variant) {
   TAnalysisThread::TJob job;
   job.Run = [this, choice, variant] {
-    const std::vector<std::string> files = EngineFiles();
+    const std::vector<std::string> files = EngineFilesOf(variant);
     if (files.empty()) return;
     const std::string folder =
         (std::filesystem::path(ProgramFolder) / "EnginesTest" / VariantTable[variant].Name).string() + "/";

@@ -146,7 +146,9 @@ TEST_F(AppTest, AMissingOrBrokenEngineDescriptionLeavesAPlayableEngine) {
   // The engine still plays (a short time per move: the fallback has no depth limit).
   Settings.GameTime = kTimePerMove;
   Settings.TimeControlMin = 1;
-  app().StartGame(TNewGameChoice{.Colour = 1, .RandomEngine = false, .Rated = false});
+  TNewGameChoice loaded = test::PlayAs(test::kAsWhite, false);
+  loaded.RandomEngine = false;  // keep the engine loaded by the variant
+  app().StartGame(loaded);
   Settle();
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
   Settle();
@@ -262,7 +264,7 @@ TEST_F(AppTest, WalkingTheGame) {
 
 TEST_F(AppTest, TakeBackReturnsToTheUsersTurn) {
   Start();
-  app().StartGame(TNewGameChoice{.Colour = 1, .Rated = false});
+  app().StartGame(test::PlayAs(test::kAsWhite, false));
   Settle();
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
   Settle();

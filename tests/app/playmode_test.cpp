@@ -11,17 +11,10 @@ namespace quorlin {
 namespace {
 
 using test::AppTest;
+using test::kAsBlack;
+using test::kAsWhite;
+using test::PlayAs;
 using test::TEngineSpec;
-
-TNewGameChoice PlayAs(int colour, bool rated) {
-  TNewGameChoice c;
-  c.Mode = TPlayMode::Play;
-  c.Colour = colour;
-  c.Rated = rated;
-  return c;
-}
-constexpr int kAsWhite = 1;
-constexpr int kAsBlack = 2;
 
 TEST_F(AppTest, TheUserRunsOutOfTimeOnce) {
   Start();
