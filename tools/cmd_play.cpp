@@ -161,8 +161,16 @@ int Play(const Args& args) {
   std::printf("data folder %s\n", (home / "Documents" / "Quorlin Draughts").c_str());
   int rc = 0;
   {
+    // Start-up returns before the engines are set up (that goes on in the
+    // background); both times are shown.
+    const Clock::time_point begin = Clock::now();
     TApplication app;
+    const Clock::time_point started = Clock::now();
     app.SelectVariant(variant, false);
+    app.WaitIdle();
+    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::printf("started in %.0f ms, engines ready after %.0f ms\n", ms(started - begin),
+                ms(Clock::now() - begin));
     Settings.GameTime = kTimePerMove;
     Settings.TimeControlMin = static_cast<int>(seconds);
     Settings.ThreadsCount = static_cast<int>(threads);
