@@ -54,7 +54,7 @@ inline TNewGameChoice PlayAs(int colour, bool rated) {
 }
 
 class AppTest : public testing::Test {
- protected:
+ public:
   void SetUp() override {
     savedTable_ = VariantTable;
     savedFolders_ = {ProgramFolder, DataFolder, TempFolder, EDFolder};

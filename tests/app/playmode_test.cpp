@@ -214,16 +214,22 @@ TEST_F(AppTest, BallotsStartFromARandomLine) {
   EXPECT_EQ(shown_.size(), 1u);
 }
 
-TEST_F(AppTest, StartStopWhileTheEngineThinksPlaysAtOnce) {
+// An engine without a depth limit, two minutes a move: after the user's first
+// move it thinks until it is stopped.
+void LetTheEngineThink(AppTest& t) {
   TEngineSpec deep;
-  deep.maxDepth = 0;  // no depth limit: only the clock or a stop ends its turn
-  InstallEngine(kRussian, deep);
-  Start();
+  deep.maxDepth = 0;
+  t.InstallEngine(kRussian, deep);
+  t.Start();
   Settings.GameTime = kTimePerMove;
   Settings.TimeControlMin = 120;
-  app().StartGame(PlayAs(kAsWhite, false));
-  Settle();
-  ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
+  t.app().StartGame(PlayAs(kAsWhite, false));
+  t.Settle();
+  ASSERT_TRUE(t.app().UserMove(*t.FirstLegal()).Accepted);
+}
+
+TEST_F(AppTest, StartStopWhileTheEngineThinksPlaysAtOnce) {
+  LetTheEngineThink(*this);
   EXPECT_TRUE(app().PlayEngineThinking());
   EXPECT_FALSE(app().CanUserMove());
   EXPECT_FALSE(app().StepBack());  // no navigation while the engine thinks
@@ -234,15 +240,7 @@ TEST_F(AppTest, StartStopWhileTheEngineThinksPlaysAtOnce) {
 }
 
 TEST_F(AppTest, ANewGameDiscardsTheMoveOfTheStoppedTurn) {
-  TEngineSpec deep;
-  deep.maxDepth = 0;
-  InstallEngine(kRussian, deep);
-  Start();
-  Settings.GameTime = kTimePerMove;
-  Settings.TimeControlMin = 120;
-  app().StartGame(PlayAs(kAsWhite, false));
-  Settle();
-  ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
+  LetTheEngineThink(*this);
   app().NewGame(kBallotNone);
   Settle();
   const TGame g = Game();
