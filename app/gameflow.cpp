@@ -332,6 +332,7 @@ void TApplication::RunEngineTurn(int64_t generation) {
       before = CheckResult(CurrentGame, playGiveaway_, true);
     } catch (const std::exception& ex) {
       WriteLog(std::string("Check result: ") + ex.what());
+      QueueMessage("ERROR: Exception in Check Result!", false);
     }
     if (!before.headerSet) game = CurrentGame;
   }
@@ -346,12 +347,9 @@ void TApplication::RunEngineTurn(int64_t generation) {
   } catch (const std::exception& ex) {
     WriteLog(std::string("Engine turn: ") + ex.what());
     QueueMessage("!!! Exception in PlayMove!!!", false);
-    return;
   }
-  if (played)
-    ApplyCheck(generation + 1, true);
-  else
-    ApplyCheck(generation, true);
+  // Playing the move changed the game once more.
+  ApplyCheck(played ? generation + 1 : generation, true);
   AnalysisEngine->SetBreakAnalysis(false);
 }
 
