@@ -295,6 +295,23 @@ std::string TApplication::LoadDescription(TEngine& engine, const std::string& pa
   return error;
 }
 
+// --- Opening book ------------------------------------------------------------------------
+
+bool TApplication::BookLoaded() const { return BookOpen(); }
+
+void TApplication::LookupBookMoves(TOpenMoves& moves, const TBookTextStyle& text) const {
+  TGameParams params;
+  TBoard board;
+  int side = 0;
+  {
+    std::lock_guard<std::mutex> g(gameLock_);
+    params = CurrentGame.Params;
+    board = CurrentGame.CurBoard;
+    side = static_cast<int>(CurrentGame.SideToMove);
+  }
+  BookLookup(params, moves, board, side, text);
+}
+
 // --- Requests ------------------------------------------------------------------------------
 
 void TApplication::QueueMessage(const std::string& text, bool silent) {

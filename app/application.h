@@ -251,6 +251,12 @@ class TApplication {
   // ProgramFolder + "move.wav" when it exists, else empty.
   std::string MoveSoundPath() const;
 
+  // --- Opening book --------------------------------------------------------------------
+  // Whether the current variant's book is open, and its moves for the shown
+  // position (the book display). Any thread.
+  bool BookLoaded() const;
+  void LookupBookMoves(TOpenMoves& moves, const TBookTextStyle& text = {}) const;
+
   // --- Requests (any thread) ---------------------------------------------------------------
   void QueueMessage(const std::string& text, bool silent);
   void RequestBoardRedraw(bool mark);

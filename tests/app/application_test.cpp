@@ -87,7 +87,7 @@ TEST_F(AppTest, TheSavedVariantAndModeComeBack) {
   EXPECT_EQ(g.CurBoard.b, StartPosition(VariantTable[kInternational], false));
   EXPECT_EQ(app().PlayEngineName(), "Inter");
   EXPECT_EQ(app().EngineVariants(), std::make_pair(int{kInternational}, int{kInternational}));
-  EXPECT_TRUE(BookOpen());
+  EXPECT_TRUE(app().BookLoaded());
 }
 
 TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
@@ -97,7 +97,7 @@ TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
   InstallEngine(kEnglish, english);
   prepareEngines_ = true;
   Start();
-  EXPECT_FALSE(BookOpen());
+  EXPECT_FALSE(app().BookLoaded());
   app().SetMode(TPlayMode::Analysis);
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
 
@@ -110,7 +110,7 @@ TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
   EXPECT_EQ(g.Params.Name, "English");
   EXPECT_EQ(app().PlayEngineName(), "EnglishQuick");
   EXPECT_EQ(app().EngineVariants(), std::make_pair(int{kEnglish}, int{kEnglish}));
-  EXPECT_TRUE(BookOpen());
+  EXPECT_TRUE(app().BookLoaded());
   TTickReport r = app().Tick();
   EXPECT_TRUE(r.RedrawBoard && r.RebuildMoveList && r.EngineOutputChanged && r.BookMovesChanged);
 
@@ -121,7 +121,7 @@ TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
   EXPECT_EQ(MainLineLength(g), 0);
   EXPECT_EQ(g.CurBoard.b, StartPosition(VariantTable[kInternational], false));
   EXPECT_EQ(app().EngineVariants(), std::make_pair(int{kInternational}, int{kInternational}));
-  EXPECT_FALSE(BookOpen());
+  EXPECT_FALSE(app().BookLoaded());
 
   // Kept on request, even on another board (a game loaded from a database).
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);

@@ -166,7 +166,13 @@ TEST_F(AppTest, TheEnginePlaysItsBookMove) {
   PackBookRecord(rec, reinterpret_cast<uint8_t*>(bytes.data()));
   Put(DataDir() / "Books" / "Russian.cbk", bytes);
   Start();
-  EXPECT_TRUE(BookOpen());
+  EXPECT_TRUE(app().BookLoaded());
+  // The book display lists the move first, as a good one.
+  auto moves = std::make_unique<TOpenMoves>();
+  app().LookupBookMoves(*moves, TBookTextStyle{kStyleFull, false, "x"});
+  ASSERT_EQ(moves->Op_moves, 7);
+  EXPECT_EQ(moves->openmoves[1].move.rfind("c3-b4", 0), 0u) << moves->openmoves[1].move;
+  EXPECT_EQ(moves->openmoves[1].col, 3);
   app().StartGame(PlayAs(kAsBlack, false));
   Settle();
   const TGame g = Game();
