@@ -474,7 +474,11 @@ void TApplication::UpdateRating() {
     const int delta = RatingDelta(p.UserRating, p.GamesPlayed, playElo_, score);
     p.UserRating += delta;
     ++p.GamesPlayed;
-    SaveSettings();
+    // Written on the background thread: a disk that is slow to sync must not
+    // hold up the timer (shutdown writes the settings again in any case).
+    TAnalysisThread::TJob save;
+    save.Run = [] { SaveSettings(); };
+    thread_->Queue(std::move(save));
     QueueMessage(
         Translate("Rating") + " " + std::to_string(delta) + " =" + std::to_string(p.UserRating.load()),
         false);

@@ -123,6 +123,8 @@ TEST_F(AppTest, ARatedWinIsRatedOnceAndKeptAcrossARestart) {
   EXPECT_EQ(Game().Header.Result, kResultWhiteWin);
   // K 200, expected 36 at -105: 200 x 64 / 100.
   EXPECT_EQ(shown_, (std::vector<std::string>{"White win!", "Rating 128 =2023"}));
+  // The rating is written at once, not only at shutdown.
+  EXPECT_TRUE(std::filesystem::exists(DataDir() / "Quorlin Draughts.ini"));
   Restart();
   EXPECT_EQ(EngineOpts[kRussian].UserRating, 2023);
   EXPECT_EQ(EngineOpts[kRussian].GamesPlayed, 2);
