@@ -178,9 +178,13 @@ void TApplication::NewGame(int ballotKind) {
 }
 
 void TApplication::StartGame(const TNewGameChoice& choice) {
-  {
-    std::lock_guard<std::mutex> g(engineOutput_->Used);
-    engineOutput_->PrintInfo.clear();
+  // The engine status line of the previous game goes (the engines write
+  // their texts afresh at every pass).
+  for (TAnalysisInfo* info : {&analysisInfo_, &playInfo_, engineOutput_.get()}) {
+    std::lock_guard<std::mutex> g(info->Used);
+    for (std::string* text :
+         {&info->DepthStr, &info->Speed, &info->Time, &info->Edb, &info->Info, &info->PrintInfo})
+      text->clear();
   }
   NewGame(choice.Ballot);
   if (choice.Mode == TPlayMode::Analysis) {
