@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "download/unpack.h"
 
@@ -46,7 +47,7 @@ bool TDownload::Start(const TDownloadRequest& request) {
   }
   phase_ = TDownloadPhase::Probing;
   running_ = true;
-  control_ = std::thread(&TDownload::Run, this, request);
+  control_ = std::thread(&TDownload::SampleDownload, this, request);
   return true;
 }
 
@@ -119,7 +120,7 @@ void TDownload::Finish(TDownloadPhase phase, const std::string& error) {
 // step logs its own failure and says how the download ends; files are
 // cleaned up before the end is published, so that a reader who sees the
 // download finished also sees the temporary files gone.
-void TDownload::Run(TDownloadRequest request) {
+void TDownload::SampleDownload(TDownloadRequest request) {
   const std::string partFile = request.ArchivePath + ".part";
   Log("File location = " + request.ArchivePath);
   Log("Downloading " + request.Url + " ...");
@@ -209,10 +210,11 @@ void TDownload::RunParts(const TDownloadRequest& request, const std::string& par
   part.Limits = request.Limits;
 
   const auto start = std::chrono::steady_clock::now();
-  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<TDownloadThread>> threads;
   for (int i = 0; i < partCount_.load(); ++i)
-    threads.emplace_back(RunPartTransfer, std::cref(part), std::ref(parts_[i]), std::cref(stop_));
-  for (std::thread& t : threads) t.join();
+    threads.push_back(std::make_unique<TDownloadThread>(part, parts_[i], stop_));
+  for (auto& t : threads) t->Start();
+  for (auto& t : threads) t->Join();
 
   const int64_t ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();

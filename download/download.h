@@ -21,8 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "download/downloadthread.h"
 #include "download/httpclient.h"
-#include "download/parttransfer.h"
 
 namespace quorlin {
 
@@ -117,7 +117,7 @@ class TDownload {
     bool Failed() const { return Phase != TDownloadPhase::Succeeded; }
   };
 
-  void Run(TDownloadRequest request);
+  void SampleDownload(TDownloadRequest request);
   TEnd Probe(const TDownloadRequest& request);
   TEnd CreateArchiveFile(const std::string& path);
   void PlanParts(int requested);

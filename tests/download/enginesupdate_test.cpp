@@ -42,21 +42,16 @@ TEST_F(EnginesUpdateTest, InstallsAndDeletesTheArchive) {
   EXPECT_EQ(test::ReadFile(program_ / "quorlin"), "the program");
 }
 
-// A damaged or hostile update changes nothing and is not tried again.
-TEST_F(EnginesUpdateTest, ABadArchiveIsSetAside) {
+// A damaged or hostile update changes nothing and stays for the next start.
+TEST_F(EnginesUpdateTest, ABadArchiveChangesNothing) {
   test::MakeZip(program_ / kEnginesUpdateName,
                 {{"EnginesTest/Russian/Analytic.eng", "new engine"}, {"../outside.eng", "evil"}});
-  const std::string archiveBytes = test::ReadFile(program_ / kEnginesUpdateName);
-  auto before = test::PictureOf(program_);
-  before.erase(kEnginesUpdateName);
-  before[kEnginesUpdateBadName] = archiveBytes;
-
+  const auto before = test::PictureOf(program_);
   const TEnginesUpdate u = InstallEnginesUpdate(program_.string());
   EXPECT_EQ(u.Result, TEnginesUpdate::Failed);
   EXPECT_NE(u.Message.find("../outside.eng"), std::string::npos) << u.Message;
   EXPECT_EQ(test::PictureOf(program_), before);
   EXPECT_FALSE(fs::exists(program_.parent_path() / "outside.eng"));
-  EXPECT_EQ(InstallEnginesUpdate(program_.string()).Result, TEnginesUpdate::None);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "download/parttransfer.h"
+#include "download/downloadthread.h"
 
 namespace quorlin {
 namespace {

@@ -1,12 +1,14 @@
 #pragma once
-// One part of a download: a GET of one byte range with its own libcurl handle
-// and its own handle on the shared, pre-sized archive file, writing every
-// received block at the part's offset. Progress, speed and the outcome are
-// published in a TPartState that any thread may read while the part runs.
+// One part of a download: a thread doing a GET of one byte range with its own
+// libcurl handle and its own handle on the shared, pre-sized archive file,
+// writing every received block at the part's offset. Progress, speed and the
+// outcome are published in a TPartState that any thread may read while the
+// part runs.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "download/httpclient.h"
 
@@ -45,10 +47,28 @@ struct TPartRequest {
   TTransferLimits Limits;
 };
 
-// Runs the part described by `state` (First, Length) to its end on the calling
-// thread: Done when every byte of the range arrived in a verified answer,
-// Cancelled when `state.CancelRequested` or `stopAll` was set, Failed (with
-// the reason in state.Error()) otherwise.
-void RunPartTransfer(const TPartRequest& request, TPartState& state, const std::atomic<bool>& stopAll);
+// The thread of one part. Start() runs the part described by `state` (First,
+// Length) to its end: Done when every byte of the range arrived in a verified
+// answer, Cancelled when `state.CancelRequested` or `stopAll` was set, Failed
+// (with the reason in state.Error()) otherwise. The request, the state and the
+// stop flag must outlive the thread, which the destructor joins.
+class TDownloadThread {
+ public:
+  TDownloadThread(const TPartRequest& request, TPartState& state, const std::atomic<bool>& stopAll);
+  ~TDownloadThread();
+  TDownloadThread(const TDownloadThread&) = delete;
+  TDownloadThread& operator=(const TDownloadThread&) = delete;
+
+  void Start();
+  void Join();
+
+ private:
+  void Execute();
+
+  const TPartRequest& request_;
+  TPartState& state_;
+  const std::atomic<bool>& stopAll_;
+  std::thread thread_;
+};
 
 }  // namespace quorlin
