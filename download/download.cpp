@@ -174,8 +174,8 @@ TDownload::TEnd TDownload::CreateArchiveFile(const std::string& path) {
   const int64_t size = size_.load();
   // Reserving the space first turns a full disk into one clear error now
   // rather than four failing parts later; file systems without fallocate
-  // still get the right length from ftruncate.
-  if (size > 0 && ::posix_fallocate(fd, 0, size) == ENOSPC)
+  // (which is not emulated here) still get the right length from ftruncate.
+  if (size > 0 && ::fallocate(fd, 0, 0, size) != 0 && errno == ENOSPC)
     why = "not enough space for " + std::to_string(size) + " bytes in " + path;
   else if (size > 0 && ::ftruncate(fd, size) != 0)
     why = "cannot set the size of " + path + ": " + std::strerror(errno);
