@@ -56,8 +56,16 @@ class UnpackTest : public testing::Test {
     archive_ = dir_ / "bases.zip";
   }
 
-  // The destination holds what it held before, and no staging folder.
-  void ExpectUntouched(const test::TFolderPicture& before) { EXPECT_EQ(PictureOf(dest_), before); }
+  // Unpacking the archive fails with an error that mentions `mentioned`, and
+  // the destination holds what it held before (no staging folder either).
+  void ExpectRefused(const std::string& mentioned, const std::atomic<bool>* stop = nullptr) {
+    const auto before = PictureOf(dest_);
+    const TUnpackResult r = UnpackArchive(archive_.string(), dest_.string(), stop);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_TRUE(r.Files.empty());
+    EXPECT_NE(r.Error.find(mentioned), std::string::npos) << r.Error;
+    EXPECT_EQ(PictureOf(dest_), before);
+  }
 
   fs::path dir_, dest_, archive_;
 };
@@ -97,12 +105,7 @@ class UnsafeArchiveTest : public UnpackTest, public testing::WithParamInterface<
 
 TEST_P(UnsafeArchiveTest, RefusesTheWholeArchive) {
   MakeZip(archive_, {{"Bases/Russian.abd", "new"}, {GetParam(), "evil"}, {"Books/x.cbk", "book"}});
-  const auto before = PictureOf(dest_);
-  const TUnpackResult r = UnpackArchive(archive_.string(), dest_.string());
-  EXPECT_FALSE(r.Ok);
-  EXPECT_NE(r.Error.find(GetParam()), std::string::npos) << r.Error;
-  EXPECT_TRUE(r.Files.empty());
-  ExpectUntouched(before);
+  ExpectRefused(GetParam());
   EXPECT_FALSE(fs::exists(dir_ / "evil"));
 }
 
@@ -119,24 +122,14 @@ TEST_F(UnpackTest, ABrokenEntryLeavesTheFolderAsItWas) {
   bytes[at] = static_cast<char>(bytes[at] ^ 0x55);
   test::WriteFile(archive_, bytes);
 
-  const auto before = PictureOf(dest_);
-  const TUnpackResult r = UnpackArchive(archive_.string(), dest_.string());
-  EXPECT_FALSE(r.Ok);
-  EXPECT_NE(r.Error.find("Bases/Big.abm"), std::string::npos) << r.Error;
-  ExpectUntouched(before);
+  ExpectRefused("Bases/Big.abm");
 }
 
 TEST_F(UnpackTest, NotAnArchive) {
   test::WriteFile(archive_, "<html>404 Not Found</html>");
-  const auto before = PictureOf(dest_);
-  const TUnpackResult r = UnpackArchive(archive_.string(), dest_.string());
-  EXPECT_FALSE(r.Ok);
-  EXPECT_NE(r.Error.find(archive_.string()), std::string::npos) << r.Error;
-  ExpectUntouched(before);
-
-  const TUnpackResult missing = UnpackArchive((dir_ / "none.zip").string(), dest_.string());
-  EXPECT_FALSE(missing.Ok);
-  ExpectUntouched(before);
+  ExpectRefused(archive_.string());
+  fs::remove(archive_);
+  ExpectRefused(archive_.string());
 }
 
 // A failure while files are moved into place (here a folder stands where the
@@ -147,11 +140,7 @@ TEST_F(UnpackTest, AFailureWhileMovingIntoPlaceIsUndone) {
   MakeZip(archive_, {{"Bases/Russian.abd", "new russian index"},
                      {"Pictures/Pieces/white.png", "png"},
                      {"Books/Russian.cbk", "book"}});
-  const auto before = PictureOf(dest_);
-  const TUnpackResult r = UnpackArchive(archive_.string(), dest_.string());
-  EXPECT_FALSE(r.Ok);
-  EXPECT_NE(r.Error.find("Books/Russian.cbk"), std::string::npos) << r.Error;
-  ExpectUntouched(before);
+  ExpectRefused("Books/Russian.cbk");
 }
 
 TEST_F(UnpackTest, AFailureLeavesNoCreatedDestinationBehind) {
@@ -163,11 +152,8 @@ TEST_F(UnpackTest, AFailureLeavesNoCreatedDestinationBehind) {
 
 TEST_F(UnpackTest, StoppedBeforeMovingChangesNothing) {
   MakeZip(archive_, {{"Bases/Russian.abd", "new"}});
-  const auto before = PictureOf(dest_);
   const std::atomic<bool> stop{true};
-  const TUnpackResult r = UnpackArchive(archive_.string(), dest_.string(), &stop);
-  EXPECT_FALSE(r.Ok);
-  ExpectUntouched(before);
+  ExpectRefused("stopped", &stop);
 }
 
 }  // namespace
