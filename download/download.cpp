@@ -38,7 +38,7 @@ bool TDownload::Start(const TDownloadRequest& request) {
   ranged_ = false;
   elapsedMs_ = 0;
   globalSpeed_ = 0;
-  for (TPartState& p : parts_) p.Reset(0, 0);
+  for (TPartState& p : parts_) p.Reset();
   {
     std::lock_guard<std::mutex> guard(lock_);
     log_.clear();
@@ -187,16 +187,18 @@ TDownload::TEnd TDownload::CreateArchiveFile(const std::string& path) {
 // the remainder), never more parts than bytes.
 void TDownload::PlanParts(int requested) {
   const int64_t size = size_.load();
+  // A part cancelled before this point stays cancelled: only the range is set.
   if (!ranged_) {
-    parts_[0].Reset(0, size);
+    parts_[0].First = 0;
+    parts_[0].Length = size;
     partCount_ = 1;
     return;
   }
   const int count = static_cast<int>(std::min<int64_t>(requested, size));
   const int64_t each = size / count;
   for (int i = 0; i < count; ++i) {
-    const int64_t first = i * each;
-    parts_[i].Reset(first, i == count - 1 ? size - first : each);
+    parts_[i].First = i * each;
+    parts_[i].Length = i == count - 1 ? size - i * each : each;
   }
   partCount_ = count;
 }

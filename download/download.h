@@ -13,6 +13,9 @@
 // only once every part arrived whole; it is unpacked only then, and through
 // UnpackArchive, so that the destination gets all of the archive or nothing.
 // A download that fails or is stopped leaves no archive behind.
+//
+// Start, Wait and the destructor belong to the thread that owns the object;
+// Stop, CancelPart and every reader may be called from any thread.
 #include <array>
 #include <atomic>
 #include <cstdint>

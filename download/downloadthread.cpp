@@ -10,9 +10,9 @@
 
 namespace quorlin {
 
-void TPartState::Reset(int64_t first, int64_t length) {
-  First = first;
-  Length = length;
+void TPartState::Reset() {
+  First = 0;
+  Length = 0;
   Received = 0;
   Speed = 0;
   Status = TPartStatus::Waiting;

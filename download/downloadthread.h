@@ -27,7 +27,7 @@ class TPartState {
   std::atomic<TPartStatus> Status{TPartStatus::Waiting};
   std::atomic<bool> CancelRequested{false};
 
-  void Reset(int64_t first, int64_t length);
+  void Reset();  // back to a waiting part with no range
   void SetError(const std::string& text);
   std::string Error() const;
 

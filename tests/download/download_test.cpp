@@ -285,6 +285,15 @@ TEST_F(DownloadTest, ACancelledPartFailsTheDownload) {
   EXPECT_FALSE(Contains(download_.LogLines(), kExtractErrorText));
 }
 
+// A cancel given while the size is still being asked for is not lost.
+TEST_F(DownloadTest, ACancelBeforeThePartsBeginHolds) {
+  ASSERT_TRUE(download_.Start(Request(nginx_->Url("/slow/slow.zip"))));
+  download_.CancelPart(0);
+  download_.Wait();
+  ExpectNothingLeft(download_.Summary());
+  EXPECT_EQ(download_.Part(0).Status, TPartStatus::Cancelled);
+}
+
 TEST_F(DownloadTest, DestroyingARunningDownloadStopsIt) {
   {
     TDownload running;
