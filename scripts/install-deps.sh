@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6widgets6 libqt6network6 libqt6test6
   qt6-multimedia-dev
   xvfb xauth
-  nginx curl
+  nginx curl ca-certificates
 )
 
 missing=()
