@@ -355,19 +355,10 @@ class Generator {
     const U64 victims2 = b_ & ~t2.cap;
     // Going on along the same line is possible from every landing square alike.
     const bool ahead = (blocker & victims2) && (Step<G, D>(blocker) & e2);
-    if constexpr (V::kKillerStop) {
-      // A king that takes a king lands directly behind it unless it can go on
-      // capturing from there.
-      if (!ahead && (c & k_)) {
-        const U64 l = Nearest<G, D>(land);
-        if (!CrossCapture<D>(l, victims2, e2)) {
-          End<false>(l, t2, true);
-          return;
-        }
-      }
-    }
     // When some landing square lets the capture go on, the king must take one
-    // of those (any of them); otherwise every landing square ends the move.
+    // of those (any of them); otherwise every landing square ends the move,
+    // except in Killer, where a capture that ends by taking a king ends
+    // directly behind it.
     U64 go = land;
     if (!ahead) {
       go = 0;
@@ -381,6 +372,8 @@ class Generator {
         KingSearch(l, t2, D);
       }
     } else {
+      if constexpr (V::kKillerStop)
+        if (c & k_) land = Nearest<G, D>(land);
       while (land) {
         const U64 l = Nearest<G, D>(land);
         land ^= l;
