@@ -459,17 +459,22 @@ class Generator {
     if (n_ < kMaxPositions64) out_[n_++] = TBitBoard64{w, b_, k};
   }
 
+  // Men's quiet moves come first into an empty list (any capture ends the
+  // generation before them), and there are at most three per man, fewer than
+  // the list holds: no need to check for room.
   template <int D>
   void QuietMenDir(U64 men) {
     for (U64 m = men & StepBack<G, D>(empty_); m; m &= m - 1) {
       const U64 x = LowestBit(m);
       const U64 t = Step<G, D>(x);
-      Add(w_ ^ (x | t), k_ | (t & G::kPromo));
+      out_[n_++] = TBitBoard64{w_ ^ (x | t), b_, k_ | (t & G::kPromo)};
     }
   }
 
   void QuietMen() {
     const U64 men = w_ & ~k_;
+    static_assert(3 * 64 < kMaxPositions64);
+    assert(n_ == 0);
     QuietMenDir<0>(men);                           // +6 / +8
     QuietMenDir<1>(men);                           // +5 / +1
     if constexpr (G::kOrtho) QuietMenDir<2>(men);  // -1
