@@ -15,57 +15,47 @@ namespace quorlin {
 namespace {
 
 using movetexts::BoardOf;
+using movetexts::CaseName;
+using movetexts::ExpectMoves;
+using movetexts::MoveCase;
 using movetexts::MoveTexts;
-using movetexts::Sorted;
 
 const TGameParams& Frisian() { return VariantTable[kFrisian]; }
 
 // --- Capture by value ------------------------------------------------------------
 
-struct ValueCase {
-  const char* name;
-  const char* fen;                 // International numbering
-  std::vector<std::string> moves;  // every legal move
-};
+// Positions in International numbering.
+class FrisianCaptureValue : public testing::TestWithParam<MoveCase> {};
 
-void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name << " " << c.fen; }
-
-class FrisianCaptureValue : public testing::TestWithParam<ValueCase> {};
-
-TEST_P(FrisianCaptureValue, ListsOnlyTheCapturesOfHighestValue) {
-  const ValueCase& c = GetParam();
-  int side = 0;
-  const TBoard board = BoardOf(Frisian(), c.fen, side);
-  EXPECT_EQ(MoveTexts(Frisian(), board, side), Sorted(c.moves)) << c.fen;
-}
+TEST_P(FrisianCaptureValue, ListsOnlyTheCapturesOfHighestValue) { ExpectMoves(kFrisian, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, FrisianCaptureValue,
     testing::Values(
         // The man's capture of a king (value 1.5) beats the king's capture of a
         // man (value 1): what is taken counts before who takes it.
-        ValueCase{"ManTakingKingBeatsKingTakingMan", "W:WK3,12:B2,K7", {"12x1"}},
+        MoveCase{"ManTakingKingBeatsKingTakingMan", "W:WK3,12:B2,K7", {"12x1"}},
         // Three kings by the king (4.5, three kings) against three men and a
         // king by the man on 45 (4.5, one king): more kings at equal value.
-        ValueCase{"MoreKingsAtEqualValue",
-                  "W:WK22,45:BK23,K28,K30,35,40,44",
-                  {"22x39x25x22", "22x39x25x21", "22x25x39x17", "22x25x39x11", "22x25x39x6", "22x25x48x18",
-                   "22x25x48x8"}},
+        MoveCase{"MoreKingsAtEqualValue",
+                 "W:WK22,45:BK23,K28,K30,35,40,44",
+                 {"22x39x25x22", "22x39x25x21", "22x25x39x17", "22x25x39x11", "22x25x39x6", "22x25x48x18",
+                  "22x25x48x8"}},
         // One man each: at equal value the king must capture.
-        ValueCase{"KingCapturesAtEqualValue", "W:W33,K50:B28,44", {"50x39"}},
+        MoveCase{"KingCapturesAtEqualValue", "W:W33,K50:B28,44", {"50x39"}},
         // Equal value, both by men: both stay.
-        ValueCase{"EqualMenCapturesBothListed", "W:W33,38:B28,32", {"38x27x29", "33x22x42"}},
+        MoveCase{"EqualMenCapturesBothListed", "W:W33,38:B28,32", {"38x27x29", "33x22x42"}},
         // Two kings (3) outweigh three men (3).
-        ValueCase{"TwoKingsOutweighThreeMen", "W:W45,47:B40,29,18,K42,K32", {"47x38x27"}},
+        MoveCase{"TwoKingsOutweighThreeMen", "W:W45,47:B40,29,18,K42,K32", {"47x38x27"}},
         // Three kings (4.5) against four men (4): fewer pieces, more value.
-        ValueCase{"FewerPiecesMoreValue", "W:W47,50:BK42,K33,K23,40,20,9,7", {"47x38x29x18"}},
+        MoveCase{"FewerPiecesMoreValue", "W:W47,50:BK42,K33,K23,40,20,9,7", {"47x38x29x18"}},
         // The man takes two kings (3), the king three men (3): the kings taken
         // decide before the king's priority does.
-        ValueCase{"KingsTakenBeforeKingPriority", "W:WK18,50:B7,20,K24,28,33,K40,K41,45", {"50x30x19"}},
+        MoveCase{"KingsTakenBeforeKingPriority", "W:WK18,50:B7,20,K24,28,33,K40,K41,45", {"50x30x19"}},
         // One capture along the file, the file again, the row and a diagonal.
-        ValueCase{"OrthogonalAndDiagonalInOneCapture", "W:W50,46:B40,20,9,12,41", {"50x30x10x8x17"}},
-        ValueCase{"BlackToMove", "B:W49,K44:BK48,39", {"39x50"}}),
-    [](const testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
+        MoveCase{"OrthogonalAndDiagonalInOneCapture", "W:W50,46:B40,20,9,12,41", {"50x30x10x8x17"}},
+        MoveCase{"BlackToMove", "B:W49,K44:BK48,39", {"39x50"}}),
+    CaseName);
 
 // --- Three-move king rule ------------------------------------------------------------
 

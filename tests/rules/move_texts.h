@@ -1,8 +1,11 @@
 #pragma once
 // Rule tables written as players write them: a position as FEN and the legal
 // moves as paths in the variant's own notation ("12x1", "46x19x30").
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,26 @@ inline std::vector<std::string> MoveTexts(const TGameParams& params, const TBoar
 inline std::vector<std::string> Sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
   return v;
+}
+
+// One row of a rule table: a position and every legal move in it.
+struct MoveCase {
+  const char* name;
+  const char* fen;
+  std::vector<std::string> moves;
+};
+
+inline void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name << " " << c.fen; }
+
+// Test names of a table of MoveCase rows.
+inline std::string CaseName(const testing::TestParamInfo<MoveCase>& info) { return info.param.name; }
+
+// Checks that `variant` lists exactly the row's moves.
+inline void ExpectMoves(int variant, const MoveCase& c) {
+  const TGameParams& p = VariantTable[variant];
+  int side = 0;
+  const TBoard board = BoardOf(p, c.fen, side);
+  EXPECT_EQ(MoveTexts(p, board, side), Sorted(c.moves)) << c.fen;
 }
 
 }  // namespace quorlin::movetexts
