@@ -1,0 +1,126 @@
+#include "app/engineplayer.h"
+
+#include <chrono>
+#include <exception>
+#include <stdexcept>
+#include <thread>
+
+#include "engine/book.h"
+#include "rules/movegen.h"
+
+namespace quorlin {
+
+namespace {
+
+// Book moves are taken only in the opening.
+constexpr int kBookMinPieces = 12;
+constexpr int kBookLastMove = 15;
+// How often the waiting thread looks at the engine and the other side.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
+
+int PiecesOnBoard(const TBoard& board, const TGameParams& params) {
+  int n = 0;
+  for (int s = 1; s <= params.compute.BoardSize; ++s) n += board.b[s] != kEmpty;
+  return n;
+}
+
+int PliesFromRoot(const TGame& game) {
+  int plies = 0;
+  for (int node = game.CurMovPos; node > 0 && node < static_cast<int>(game.Moves.size());
+       node = game.Moves[node].parent)
+    ++plies;
+  return plies;
+}
+
+}  // namespace
+
+bool ChooseBookMove(const TGame& game, TRandom& rng, TMove& move) {
+  if (!BookOpen()) return false;
+  const TGameParams& p = game.Params;
+  const int plies = game.Header.NumerationFrom + 1 + PliesFromRoot(game) +
+                    (game.Header.FirstMove == TDColor::black ? 1 : 0);
+  if (PiecesOnBoard(game.CurBoard, p) < kBookMinPieces || plies / 2 > kBookLastMove) return false;
+  auto moves = std::make_unique<TOpenMoves>();
+  BookLookup(p, *moves, game.CurBoard, static_cast<int>(game.SideToMove));
+  const int n = moves->Op_moves;
+  if (n == 0) return false;
+  // The good moves that lead the list; a playable first move when there is
+  // no good one.
+  int c = 0;
+  while (c < n && moves->openmoves[c + 1].col > 2) ++c;
+  if (c == 0 && moves->openmoves[1].col == 2) c = 1;
+  if (c == 0) return false;
+  const TOpenMove& chosen = moves->openmoves[1 + rng.Below(static_cast<uint32_t>(c))];
+  TMvs list;
+  uint8_t count = 0;
+  GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, count, p, true);
+  if (chosen.num < 1 || chosen.num > count) return false;
+  move = list[chosen.num];
+  return true;
+}
+
+TEnginePlayer::TEnginePlayer(const TEnginePlayerOptions& options) : options_(options), rng_(options.seed) {
+  engine_ = std::make_unique<TEngine>(&info_, &stop_, options.hashMb);
+  if (!engine_->LoadFromFile(options.file, options.variant))
+    throw std::runtime_error("engine description \"" + options.file.string() + "\" not found");
+  engine_->ThreadsCount = options.threads;
+  engine_->AnalysisMode = false;
+  if (!options.edFolder.empty()) engine_->SetEDFolder(options.edFolder);
+  label_ = options.label.empty() ? options.file.stem().string() : options.label;
+}
+
+TEnginePlayer::~TEnginePlayer() = default;
+
+TPlayerReply TEnginePlayer::StartGame(const TGame&, TDColor, const TGameClock&) { return TPlayerReply::Ok(); }
+
+TPlayerReply TEnginePlayer::Think(const TGame& game, const TGameClock& clock,
+                                  const TInterruptCheck& interrupted) {
+  const auto started = std::chrono::steady_clock::now();
+  TPlayerReply reply;
+  if (options_.useBook && engine_->UseBook() && ChooseBookMove(game, rng_, reply.move)) {
+    reply.kind = TPlayerReply::Kind::Move;
+    reply.message = "book move";
+    return reply;
+  }
+  const int64_t budgetCs = std::max<int64_t>(1, clock.BudgetMs(game.SideToMove) / 10);
+  TMove best;
+  bool chosen = false;
+  std::exception_ptr failure;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    try {
+      chosen = engine_->LetOpponentMove40(game, budgetCs, best, false, 0);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    done = true;
+  });
+  bool cut = false;
+  while (!done.load()) {
+    if (!cut && interrupted && interrupted()) {
+      cut = true;
+      // The engine clears its flag when its call starts; raising it again on
+      // every round makes sure a stop that came early is not lost.
+    }
+    if (cut) stop_ = true;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  worker.join();
+  if (cut) return TPlayerReply::Of(TPlayerReply::Kind::Interrupted);
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+      return TPlayerReply::Of(TPlayerReply::Kind::Failed, label_ + " failed: " + e.what());
+    }
+  }
+  if (!chosen) return TPlayerReply::Of(TPlayerReply::Kind::Failed, label_ + " gave no move");
+  reply.kind = TPlayerReply::Kind::Move;
+  reply.move = best;
+  reply.usedMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+          .count();
+  return reply;
+}
+
+}  // namespace quorlin
