@@ -34,6 +34,22 @@ int PliesFromRoot(const TGame& game) {
 
 }  // namespace
 
+std::filesystem::path ExecutableFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : exe.parent_path();
+}
+
+std::filesystem::path ResolveEngineFile(const std::string& given, int variant) {
+  namespace fs = std::filesystem;
+  const fs::path p(given);
+  if (fs::exists(p) || p.is_absolute()) return fs::absolute(p).lexically_normal();
+  const fs::path folder = ExecutableFolder() / "EnginesTest" / VariantTable[variant].Name;
+  if (!ExecutableFolder().empty() && fs::exists(folder / p)) return (folder / p).lexically_normal();
+  throw std::runtime_error("engine description \"" + given +
+                           "\" not found (looked in the working folder and in " + folder.string() + ")");
+}
+
 bool ChooseBookMove(const TGame& game, TRandom& rng, TMove& move) {
   if (!BookOpen()) return false;
   const TGameParams& p = game.Params;

@@ -52,6 +52,15 @@ class TEnginePlayer : public TGamePlayer {
   TRandom rng_;
 };
 
+// Folder of the running executable (the program folder), empty when unknown.
+std::filesystem::path ExecutableFolder();
+
+// An engine description named on the command line: the path as given
+// (relative to the working folder); a relative path that does not exist there
+// is also looked for in the variant's folder of the shipped engines. Throws
+// std::runtime_error naming both places when neither has it.
+std::filesystem::path ResolveEngineFile(const std::string& given, int variant);
+
 // A move of the open opening book for the game's position, chosen as play
 // mode chooses (the good moves first, at random among them), when the book
 // may be used there: a book is open, at least 12 pieces stand on the board and

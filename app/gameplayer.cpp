@@ -7,32 +7,37 @@ namespace quorlin {
 namespace {
 // Moves assumed left when the period has no move count.
 constexpr int kMovesLeftWithoutCount = 40;
+// Moves kept in reserve, so that the last move of a period is not a rush.
+constexpr int kReserveMoves = 2;
 }  // namespace
 
-TGameClock::TGameClock(const TTimeControl& tc) : control_(tc) { remaining_[0] = remaining_[1] = tc.periodMs; }
+TGameClock::TGameClock(const TTimeControl& white, const TTimeControl& black) : control_{white, black} {
+  remaining_[0] = white.periodMs;
+  remaining_[1] = black.periodMs;
+}
 
 void TGameClock::Charge(TDColor side, int64_t usedMs) {
   const int i = Index(side);
+  const TTimeControl& c = control_[i];
   ++moves_[i];
-  if (control_.perMoveMs > 0) return;
+  if (c.perMoveMs > 0) return;
   remaining_[i] -= usedMs;
-  if (control_.movesPerPeriod > 0 && moves_[i] % control_.movesPerPeriod == 0)
-    remaining_[i] += control_.periodMs;
+  if (c.movesPerPeriod > 0 && moves_[i] % c.movesPerPeriod == 0) remaining_[i] += c.periodMs;
 }
 
 int64_t TGameClock::BudgetMs(TDColor side) const {
-  if (control_.perMoveMs > 0) return control_.perMoveMs;
   const int i = Index(side);
-  const int movesLeft = control_.movesPerPeriod > 0
-                            ? control_.movesPerPeriod - moves_[i] % control_.movesPerPeriod
-                            : kMovesLeftWithoutCount;
-  // Two moves in reserve, so that the last move of a period is not a rush.
-  return std::max(remaining_[i] / (movesLeft + 2), kMinMoveMs);
+  const TTimeControl& c = control_[i];
+  if (c.perMoveMs > 0) return c.perMoveMs;
+  const int movesLeft =
+      c.movesPerPeriod > 0 ? c.movesPerPeriod - moves_[i] % c.movesPerPeriod : kMovesLeftWithoutCount;
+  return std::max(remaining_[i] / (movesLeft + kReserveMoves), kMinMoveMs);
 }
 
 int64_t TGameClock::WaitLimitMs(TDColor side, int64_t graceMs) const {
-  if (control_.perMoveMs > 0) return control_.perMoveMs + graceMs;
-  return std::max<int64_t>(remaining_[Index(side)], 0) + graceMs;
+  const int i = Index(side);
+  if (control_[i].perMoveMs > 0) return control_[i].perMoveMs + graceMs;
+  return std::max<int64_t>(remaining_[i], 0) + graceMs;
 }
 
 }  // namespace quorlin

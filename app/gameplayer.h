@@ -30,11 +30,13 @@ struct TTimeControl {
 // Shortest time our engine is given for a move, whatever the clock says.
 constexpr int64_t kMinMoveMs = 100;
 
-// Both sides' clocks of one game.
+// Both sides' clocks of one game; each side may have its own control (our
+// engine at a fixed time per move against a program on a game clock).
 class TGameClock {
  public:
-  explicit TGameClock(const TTimeControl& tc = {});
-  const TTimeControl& Control() const { return control_; }
+  explicit TGameClock(const TTimeControl& both = {}) : TGameClock(both, both) {}
+  TGameClock(const TTimeControl& white, const TTimeControl& black);
+  const TTimeControl& Control(TDColor side) const { return control_[Index(side)]; }
   // Time left in the current period (may be negative after an overrun).
   int64_t RemainingMs(TDColor side) const { return remaining_[Index(side)]; }
   int MovesMade(TDColor side) const { return moves_[Index(side)]; }
@@ -50,7 +52,7 @@ class TGameClock {
 
  private:
   static int Index(TDColor side) { return side == TDColor::white ? 0 : 1; }
-  TTimeControl control_;
+  TTimeControl control_[2];
   int64_t remaining_[2];
   int moves_[2] = {0, 0};
 };

@@ -111,7 +111,7 @@ TPlayerReply THubPlayer::Think(const TGame& game, const TGameClock& clock, const
   start.b = game.StartBoard;
   THubLine pos = HubLine("pos", {{"pos", HubPositionText(start, game.Header.FirstMove, game.Params)}});
   if (!moves.empty()) pos.args.push_back({"moves", moves, false});
-  const TTimeControl& tc = clock.Control();
+  const TTimeControl& tc = clock.Control(game.SideToMove);
   THubLine level = HubLine("level");
   if (tc.perMoveMs > 0) {
     level.args.push_back({"move-time", Seconds(tc.perMoveMs), false});

@@ -295,6 +295,9 @@ void THubSession::SearchThread(TGoMode mode, int64_t budgetMs, int64_t fastplay,
   }
   call.join();
   PublishInfo(lastShown, true);
+  // A ponder search that ended by itself (a depth or node limit) keeps its
+  // answer until the interface confirms the move or stops it.
+  while (pondering_.load() && !stopRequested_.load()) std::this_thread::sleep_for(kMonitorInterval);
   if (failure) {
     try {
       std::rethrow_exception(failure);
@@ -338,13 +341,13 @@ void THubSession::PublishInfo(std::string& lastShown, bool force) {
     info_.Updated = false;
     if (info_.TotalMoves == 0) return;
     const TRootMove& best = info_.Moves[info_.Sort[1]];
+    // Nothing worth showing before the best root move has finished a pass.
+    if (best.Eval.min <= -2000 && best.Eval.max >= 2000) return;
     depth = best.depth;
     meanDepth10 = info_.Depth;
     eval = info_.Eval;
     pv = best.PV;
   }
-  // Nothing worth showing before a root move has finished a pass.
-  if (eval.min <= -2000 && eval.max >= 2000) return;
   const std::string shown = std::to_string(depth) + " " + Fixed(eval.min, 2) + " " + PvText(pv);
   if (shown == lastShown) return;
   lastShown = shown;

@@ -40,7 +40,7 @@ uint8_t LossFor(TDColor loser, bool giveaway, bool onTime) {
 class TGameRun {
  public:
   TGameRun(TGame& game, TGamePlayer& white, TGamePlayer& black, const TMatchGameOptions& o)
-      : game_(game), white_(white), black_(black), o_(o), clock_(o.timeControl) {}
+      : game_(game), white_(white), black_(black), o_(o), clock_(o.timeControl[0], o.timeControl[1]) {}
 
   TMatchGameOutcome Play();
 
@@ -90,10 +90,12 @@ bool TGameRun::Handle(const TPlayerReply& r, TGamePlayer& who) {
       return true;
     }
     case Kind::Failed:
+      out_.fault = true;
       out_.sessionOver = out_.sessionOver || r.endsSession;
       End(TGameEndKind::Unknown, kResultNone, r.message.empty() ? who.Name() + " failed" : r.message);
       return false;
     case Kind::TimeOut:
+      out_.fault = true;
       out_.sessionOver = out_.sessionOver || r.endsSession;
       End(TGameEndKind::Time, LossFor(SideOf(who), false, true),
           r.message.empty() ? who.Name() + " did not answer in time" : r.message);
@@ -127,6 +129,7 @@ bool TGameRun::PlayMove(const TMove& m, TGamePlayer& mover, int64_t usedMs) {
   GenerateMoves(game_.CurBoard, static_cast<int>(game_.SideToMove), list, n, p, true);
   const TMove* legal = FindLegal(m, list, n);
   if (!legal) {
+    out_.fault = true;
     End(TGameEndKind::Unknown, kResultNone,
         mover.Name() + " played an illegal move " + MoveText(m, p, kStyleFull, "x"));
     return false;
@@ -176,6 +179,7 @@ TMatchGameOutcome TGameRun::Play() {
   for (TDColor side : {TDColor::white, TDColor::black}) {
     TPlayerReply r = PlayerOf(side).StartGame(game_, side, clock_);
     if (r.kind != Kind::Ok) {
+      out_.fault = true;
       out_.sessionOver = r.endsSession;
       End(TGameEndKind::Unknown, kResultNone,
           r.message.empty() ? PlayerOf(side).Name() + " could not start the game" : r.message);

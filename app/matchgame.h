@@ -26,11 +26,11 @@ enum class TGameEndKind {
 const char* GameEndText(TGameEndKind kind);
 
 struct TMatchGameOptions {
-  int maxPlies = 400;     // plies after the opening before the game is stopped; 0 = none
-  bool capIsDraw = true;  // a game stopped at the cap counts as a draw (else its result is unknown)
-  bool giveaway = false;  // a side without moves wins
-  TTimeControl timeControl;
-  bool lastGame = false;  // told to the players, so that a session can end with the game
+  int maxPlies = 400;           // plies after the opening before the game is stopped; 0 = none
+  bool capIsDraw = true;        // a game stopped at the cap counts as a draw (else its result is unknown)
+  bool giveaway = false;        // a side without moves wins
+  TTimeControl timeControl[2];  // White's and Black's
+  bool lastGame = false;        // told to the players, so that a session can end with the game
   std::function<void(const std::string&)> log;  // what happens, as it happens
 };
 
@@ -40,6 +40,7 @@ struct TMatchGameOutcome {
   int plies = 0;  // moves played by the players (not the opening)
   double seconds = 0;
   std::string reason;        // why it ended, one line
+  bool fault = false;        // a player broke the protocol, failed or did not answer
   bool sessionOver = false;  // a player ended the session or can play no further game
 };
 
