@@ -197,7 +197,7 @@ TPlayerReply TDxpPlayer::StartGame(const TGame& game, TDColor side, const TGameC
     TDxpEvent e;
     if (!connection_.Next(e, deadline)) {
       TPlayerReply f = TPlayerReply::Of(Kind::Failed, Name() + " did not answer the game request within " +
-                                                          std::to_string(options_.graceMs / 1000) + " s");
+                                                          SecondsText(options_.graceMs) + " s");
       f.endsSession = true;
       return f;
     }
@@ -316,10 +316,10 @@ TPlayerReply TDxpPlayer::Think(const TGame& game, const TGameClock& clock, const
   for (;;) {
     TDxpEvent e;
     if (!connection_.Next(e, deadline)) {
-      Chat("no move within " + std::to_string(limitMs / 1000) + " s: you lose on time");
-      return TPlayerReply::Of(Kind::TimeOut, Name() + " sent no move within " +
-                                                 std::to_string(limitMs / 1000) + " s (its clock plus " +
-                                                 std::to_string(options_.graceMs / 1000) + " s)");
+      Chat("no move within " + SecondsText(limitMs) + " s: you lose on time");
+      return TPlayerReply::Of(Kind::TimeOut, Name() + " sent no move within " + SecondsText(limitMs) +
+                                                 " s (its clock plus " + SecondsText(options_.graceMs) +
+                                                 " s)");
     }
     TPlayerReply r = Translate(e, game, true);
     if (r.kind != Kind::Nothing) return r;
@@ -388,7 +388,7 @@ void TDxpPlayer::GameOver(const TGame&, const TGameEnd& end) {
       e = *news_;
       news_.reset();
     } else if (!connection_.Next(e, deadline)) {
-      Log(Name() + " did not answer the game end within " + std::to_string(options_.graceMs / 1000) + " s");
+      Log(Name() + " did not answer the game end within " + SecondsText(options_.graceMs) + " s");
       return;
     }
     if (e.kind == TDxpEvent::Kind::Closed) return;
@@ -470,6 +470,7 @@ TDxpPlayer::TWait TDxpPlayer::WaitGameRequest(TDxpGameRequest& request, Clock::t
 
 void TDxpPlayer::AcceptRequest(const TDxpGameRequest& request) {
   acceptedRequest_ = request;
+  if (!request.initiatorName.empty()) remoteName_ = request.initiatorName;
   accepted_ = true;
   connection_.Send(TDxpGameAccept{options_.ourName, kDxpAccepted});
 }

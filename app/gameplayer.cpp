@@ -11,6 +11,12 @@ constexpr int kMovesLeftWithoutCount = 40;
 constexpr int kReserveMoves = 2;
 }  // namespace
 
+std::string SecondsText(int64_t ms) {
+  if (ms < 0) ms = 0;
+  if (ms >= 10000) return std::to_string(ms / 1000);
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100);
+}
+
 TGameClock::TGameClock(const TTimeControl& white, const TTimeControl& black) : control_{white, black} {
   remaining_[0] = white.periodMs;
   remaining_[1] = black.periodMs;

@@ -18,6 +18,9 @@ namespace quorlin {
 // Receives clear messages as they happen (what a program said, what went wrong).
 using TLogFn = std::function<void(const std::string&)>;
 
+// Milliseconds as seconds for messages: "0.3" below ten seconds, "45" above.
+std::string SecondsText(int64_t ms);
+
 // Time control of a game: either a fixed time per move, or a period of time
 // for a number of moves (0 = the rest of the game), starting again after each
 // period.

@@ -134,9 +134,8 @@ TPlayerReply THubPlayer::Think(const TGame& game, const TGameClock& clock, const
     WaitFor("done", kStopAnswerWait, line);
     process_.Stop(milliseconds(0));
     open_ = false;
-    return TPlayerReply::Of(Kind::TimeOut, Name() + " gave no move within " + std::to_string(limitMs / 1000) +
-                                               " s (its time plus " +
-                                               std::to_string(options_.graceMs / 1000) + " s)");
+    return TPlayerReply::Of(Kind::TimeOut, Name() + " gave no move within " + SecondsText(limitMs) +
+                                               " s (its time plus " + SecondsText(options_.graceMs) + " s)");
   }
   if (r == TChildProcess::TRead::Closed) {
     process_.Stop(milliseconds(0));

@@ -137,7 +137,10 @@ std::string WireMatchProblem(const TWireMatch& match, const TWireMove& wire, con
     case TWireMatchKind::NotLegal:
       return "illegal move " + WireMoveText(wire);
     case TWireMatchKind::Ambiguous: {
-      std::string s = "ambiguous move " + WireMoveText(wire) + ": it fits";
+      // Only captures can be ambiguous: written as one even without its captured squares.
+      std::string given = WireMoveText(wire);
+      if (wire.captured.empty()) given = std::to_string(wire.from) + "x" + std::to_string(wire.to);
+      std::string s = "ambiguous move " + given + ": it fits";
       for (size_t i = 0; i < match.candidates.size(); ++i)
         s += (i == 0                             ? " "
               : i + 1 == match.candidates.size() ? " and "
