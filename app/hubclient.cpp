@@ -13,9 +13,6 @@ namespace {
 using Kind = TPlayerReply::Kind;
 using std::chrono::milliseconds;
 
-// Waited for `done` after a `stop` that followed a timeout.
-constexpr milliseconds kStopAnswerWait{2000};
-
 std::string Seconds(int64_t ms) {
   char b[32];
   std::snprintf(b, sizeof b, "%.3f", ms / 1000.0);
@@ -130,8 +127,7 @@ TPlayerReply THubPlayer::Think(const TGame& game, const TGameClock& clock, const
   std::string line;
   TChildProcess::TRead r = WaitFor("done", milliseconds(limitMs), line);
   if (r == TChildProcess::TRead::Timeout) {
-    Send("stop");
-    WaitFor("done", kStopAnswerWait, line);
+    // It lost this game; it is started afresh for the next one.
     process_.Stop(milliseconds(0));
     open_ = false;
     return TPlayerReply::Of(Kind::TimeOut, Name() + " gave no move within " + SecondsText(limitMs) +

@@ -317,9 +317,11 @@ void THubSession::SearchThread(TGoMode mode, int64_t budgetMs, int64_t fastplay,
         SameCapture(pv.Mvs[1], best))
       doneLine.args.push_back({"ponder", WireMoveText(ToWireMove(pv.Mvs[2], game.Params)), false});
   }
-  Write(doneLine);
+  // The search is over before the interface hears so: a command that follows
+  // `done` at once is not taken for one that came during the search.
   pondering_ = false;
   searching_ = false;
+  Write(doneLine);
 }
 
 std::string THubSession::PvText(const TPV& pv) const {

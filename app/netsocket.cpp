@@ -206,14 +206,15 @@ void TTcpStream::Shutdown() {
   if (fd_.Valid()) ::shutdown(fd_.Get(), SHUT_RDWR);
 }
 
-bool ParseHostPort(const std::string& text, std::string& host, int& port, std::string& error) {
+bool ParseHostPort(const std::string& text, std::string& host, int& port, std::string& error, bool allowZero) {
   const size_t colon = text.rfind(':');
   host = colon == std::string::npos ? "" : text.substr(0, colon);
   const std::string p = colon == std::string::npos ? text : text.substr(colon + 1);
   bool digits = !p.empty() && p.size() <= 5;
   for (char c : p) digits = digits && c >= '0' && c <= '9';
-  if (!digits || std::stoi(p) < 1 || std::stoi(p) > 65535) {
-    error = "\"" + text + "\": expected HOST:PORT with a port number 1..65535";
+  const int least = allowZero ? 0 : 1;
+  if (!digits || std::stoi(p) < least || std::stoi(p) > 65535) {
+    error = "\"" + text + "\": expected HOST:PORT with a port number " + std::to_string(least) + "..65535";
     return false;
   }
   port = std::stoi(p);

@@ -71,7 +71,9 @@ class TTcpStream {
 };
 
 // Splits "HOST:PORT" (or ":PORT"/"PORT" for an empty host). False with
-// `error` when the port is not a number 1..65535.
-bool ParseHostPort(const std::string& text, std::string& host, int& port, std::string& error);
+// `error` when the port is not a number 1..65535 (0 too with `allowZero`:
+// a listener then picks a free port).
+bool ParseHostPort(const std::string& text, std::string& host, int& port, std::string& error,
+                   bool allowZero = false);
 
 }  // namespace quorlin

@@ -43,6 +43,7 @@ struct TDxpOptions {
   std::string fen;
   std::string pdnOut;
   int timeoutSec = 60;
+  int moveTimeMs = 0;  // > 0: our engine's fixed time per move, whatever the game clock says
   int threads = 1;
   int hashMb = 64;
   std::string edFolder;
@@ -126,6 +127,7 @@ bool TDxpCommand::PlayOne(const TBoard& start, TDColor first, TDColor ourSide, c
   mo.maxPlies = kDxpMaxPlies;
   mo.capIsDraw = false;
   mo.timeControl[0] = mo.timeControl[1] = tc;
+  if (o_.moveTimeMs > 0) mo.timeControl[ourSide == TDColor::white ? 0 : 1] = TTimeControl{o_.moveTimeMs, 0, 0};
   mo.lastGame = last;
   mo.log = Print;
   Print("game " + std::to_string(round) + ": " + engine_->Name() + " plays " + SideName(ourSide));
@@ -300,7 +302,7 @@ int Dxp(const Args& args) {
     const std::string& a = args[i];
     std::string error;
     if (a == "--listen") {
-      if (!ParseHostPort(value(i), o.host, o.port, error)) throw UsageError{"bad --listen " + error};
+      if (!ParseHostPort(value(i), o.host, o.port, error, true)) throw UsageError{"bad --listen " + error};
       haveListen = true;
       o.listen = true;
     } else if (a == "--connect") {
@@ -327,6 +329,9 @@ int Dxp(const Args& args) {
     } else if (a == "--timeout") {
       o.timeoutSec = static_cast<int>(ParseCount(value(i), "--timeout", 86400));
       if (o.timeoutSec < 1) throw UsageError{"bad --timeout: at least 1 second"};
+    } else if (a == "--move-time") {
+      o.moveTimeMs = static_cast<int>(ParseCount(value(i), "--move-time", 3600000));
+      if (o.moveTimeMs < 10) throw UsageError{"bad --move-time: at least 10 ms"};
     } else if (a == "--threads") {
       o.threads = static_cast<int>(ParseCount(value(i), "--threads", 255));
     } else if (a == "--hash") {
@@ -361,7 +366,7 @@ int Dxp(const Args& args) {
 Command dxp(
     "dxp",
     "dxp ENGINE.eng [--listen [HOST:]PORT | --connect HOST:PORT] [--initiator [--time MIN] [--moves N] "
-    "[--fen FEN]] [--games N] [--pdn-out FILE] [--timeout SEC] [--threads N] [--hash MB] [--ed FOLDER] "
+    "[--fen FEN]] [--games N] [--pdn-out FILE] [--move-time MS] [--timeout SEC] [--threads N] [--hash MB] [--ed FOLDER] "
     "[--book BOOK.cbk] [--transcript]",
     "plays International games against another program over DXP, as server or client, initiator or "
     "follower",
