@@ -145,6 +145,8 @@ bool TGameRun::PlayMove(const TMove& m, TGamePlayer& mover, int64_t usedMs) {
   game_.CurMovPos = node;
   ApplyMove(game_.Moves[node], game_.CurBoard, p);
   clock_.Charge(game_.SideToMove, usedMs);
+  out_.thinkMs[static_cast<int>(game_.SideToMove)] += usedMs;
+  ++out_.moves[static_cast<int>(game_.SideToMove)];
   game_.SideToMove = Other(game_.SideToMove);
   ++out_.plies;
   return true;

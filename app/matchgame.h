@@ -37,7 +37,9 @@ struct TMatchGameOptions {
 struct TMatchGameOutcome {
   uint8_t result = kResultNone;  // header code; kResultNone when unknown or capped
   TGameEndKind end = TGameEndKind::NoMove;
-  int plies = 0;  // moves played by the players (not the opening)
+  int plies = 0;                // moves played by the players (not the opening)
+  int64_t thinkMs[2] = {0, 0};  // time White's and Black's moves took, as measured here
+  int moves[2] = {0, 0};        // moves White and Black made
   double seconds = 0;
   std::string reason;        // why it ended, one line
   bool fault = false;        // a player broke the protocol, failed or did not answer

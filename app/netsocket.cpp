@@ -206,7 +206,8 @@ void TTcpStream::Shutdown() {
   if (fd_.Valid()) ::shutdown(fd_.Get(), SHUT_RDWR);
 }
 
-bool ParseHostPort(const std::string& text, std::string& host, int& port, std::string& error, bool allowZero) {
+bool ParseHostPort(const std::string& text, std::string& host, int& port, std::string& error,
+                   bool allowZero) {
   const size_t colon = text.rfind(':');
   host = colon == std::string::npos ? "" : text.substr(0, colon);
   const std::string p = colon == std::string::npos ? text : text.substr(colon + 1);

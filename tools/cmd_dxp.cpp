@@ -127,7 +127,8 @@ bool TDxpCommand::PlayOne(const TBoard& start, TDColor first, TDColor ourSide, c
   mo.maxPlies = kDxpMaxPlies;
   mo.capIsDraw = false;
   mo.timeControl[0] = mo.timeControl[1] = tc;
-  if (o_.moveTimeMs > 0) mo.timeControl[ourSide == TDColor::white ? 0 : 1] = TTimeControl{o_.moveTimeMs, 0, 0};
+  if (o_.moveTimeMs > 0)
+    mo.timeControl[ourSide == TDColor::white ? 0 : 1] = TTimeControl{o_.moveTimeMs, 0, 0};
   mo.lastGame = last;
   mo.log = Print;
   Print("game " + std::to_string(round) + ": " + engine_->Name() + " plays " + SideName(ourSide));
@@ -366,7 +367,8 @@ int Dxp(const Args& args) {
 Command dxp(
     "dxp",
     "dxp ENGINE.eng [--listen [HOST:]PORT | --connect HOST:PORT] [--initiator [--time MIN] [--moves N] "
-    "[--fen FEN]] [--games N] [--pdn-out FILE] [--move-time MS] [--timeout SEC] [--threads N] [--hash MB] [--ed FOLDER] "
+    "[--fen FEN]] [--games N] [--pdn-out FILE] [--move-time MS] [--timeout SEC] [--threads N] [--hash MB] "
+    "[--ed FOLDER] "
     "[--book BOOK.cbk] [--transcript]",
     "plays International games against another program over DXP, as server or client, initiator or "
     "follower",

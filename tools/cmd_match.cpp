@@ -468,6 +468,8 @@ int Match(const Args& args) {
   std::vector<double> points;
   int endCount[7] = {0, 0, 0, 0, 0, 0, 0};
   int whiteWins = 0, blackWins = 0, draws = 0, faults = 0;
+  int64_t thinkMs[2] = {0, 0};  // A's and B's
+  int moves[2] = {0, 0};
   double scoreA = 0;
   bool stopped = false;
   TGame game;
@@ -484,6 +486,10 @@ int Match(const Args& args) {
       scoreA += pa;
     }
     faults += r.fault;
+    thinkMs[aWhite ? 0 : 1] += r.thinkMs[0];
+    thinkMs[aWhite ? 1 : 0] += r.thinkMs[1];
+    moves[aWhite ? 0 : 1] += r.moves[0];
+    moves[aWhite ? 1 : 0] += r.moves[1];
     ++endCount[static_cast<int>(r.end)];
     if (r.result == kResultWhiteWin || r.result == kResultWhiteWinTime)
       ++whiteWins;
@@ -522,6 +528,10 @@ int Match(const Args& args) {
   if (endCount[4] + endCount[5] + endCount[6] > 0)
     std::printf("also: given up %d, lost on time %d, unknown %d (not scored)\n", endCount[4], endCount[6],
                 endCount[5]);
+  if (a->outside || b->outside)
+    std::printf("time per move: %s %.3f s, %s %.3f s (average, as measured here)\n", a->label.c_str(),
+                moves[0] ? thinkMs[0] / 1000.0 / moves[0] : 0.0, b->label.c_str(),
+                moves[1] ? thinkMs[1] / 1000.0 / moves[1] : 0.0);
   if (pdn.is_open()) std::printf("games written to %s\n", o.pdnOut.c_str());
   return stopped || faults > 0 ? 1 : 0;
 }

@@ -39,7 +39,8 @@ std::vector<std::string> Results(const std::string& out) {
 // The games of a PDN file, read back: how many read whole.
 int WholeGames(const fs::path& pdn) {
   TPdnReadReport report;
-  ReadPdnText(test::ReadFile(pdn), kInternational, [](TGame&, int, std::string&) { return true; }, report);
+  ReadPdnText(
+      test::ReadFile(pdn), kInternational, [](TGame&, int, std::string&) { return true; }, report);
   return report.gamesStopped == 0 ? report.gamesWhole : -1;
 }
 
@@ -83,11 +84,10 @@ TEST_P(QuorlinDxpRoles, TwoOfOurEnginesPlayAndAgree) {
       server, (GetParam().serverInitiates ? initiator : follower) + " --pdn-out server.pdn", dir, serverOut);
   ASSERT_GT(port, 0) << serverOut;
   std::string clientOut;
-  const int clientStatus =
-      test::RunQuorlin("dxp Analytic.eng --hash 8 --connect 127.0.0.1:" + std::to_string(port) + " " +
-                           (GetParam().serverInitiates ? follower : initiator) + " --pdn-out " +
-                           (dir / "client.pdn").string(),
-                       clientOut);
+  const int clientStatus = test::RunQuorlin(
+      "dxp Analytic.eng --hash 8 --connect 127.0.0.1:" + std::to_string(port) + " " +
+          (GetParam().serverInitiates ? follower : initiator) + " --pdn-out " + (dir / "client.pdn").string(),
+      clientOut);
   serverOut += ReadAll(server);
   EXPECT_EQ(server.Stop(10s), 0) << serverOut;
   EXPECT_EQ(clientStatus, 0) << clientOut;
@@ -107,8 +107,11 @@ TEST_P(QuorlinDxpRoles, TwoOfOurEnginesPlayAndAgree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roles, QuorlinDxpRoles,
-                         testing::Values(RoleCase{"ServerInitiates", true}, RoleCase{"ClientInitiates", false}),
-                         [](const testing::TestParamInfo<RoleCase>& i) { return std::string(i.param.label); });
+                         testing::Values(RoleCase{"ServerInitiates", true},
+                                         RoleCase{"ClientInitiates", false}),
+                         [](const testing::TestParamInfo<RoleCase>& i) {
+                           return std::string(i.param.label);
+                         });
 
 // A scripted program that accepts the game, waits for our first move and then
 // does what the case says.
@@ -149,17 +152,17 @@ TEST_P(QuorlinDxpFaults, TheGameEndsWithAClearReasonAndTheCommandFails) {
     if (next().rfind("R01", 0) != 0) return;
     send(EncodeDxp(TDxpGameAccept{"Scripted", '0'}));
     if (next().rfind("M", 0) != 0) return;  // our first move
-    if (c.after == "<close>") return;      // closes by leaving
+    if (c.after == "<close>") return;       // closes by leaving
     if (!c.after.empty()) send(c.after);
     // Answer our game end, then wait for the end of the session.
     for (std::string m = next(); !m.empty(); m = next())
       if (m[0] == 'E') send("E00");
   });
   std::string out;
-  const int status = test::RunQuorlin("dxp Analytic.eng --hash 8 --timeout 1 --initiator --time 0 --connect 127.0.0.1:" +
-                                          std::to_string(listener.Port()) + " --pdn-out " +
-                                          (dir / "games.pdn").string(),
-                                      out);
+  const int status =
+      test::RunQuorlin("dxp Analytic.eng --hash 8 --timeout 1 --initiator --time 0 --connect 127.0.0.1:" +
+                           std::to_string(listener.Port()) + " --pdn-out " + (dir / "games.pdn").string(),
+                       out);
   program.join();
   EXPECT_EQ(status, 1) << out;
   EXPECT_TRUE(Has(out, c.shown)) << out;

@@ -36,7 +36,8 @@ std::string ReadUntil(TChildProcess& p, const std::string& command, std::vector<
 TEST(QuorlinHub, AScriptedInterfaceSession) {
   TChildProcess hub;
   std::string error;
-  ASSERT_TRUE(hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error)) << error;
+  ASSERT_TRUE(hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error))
+      << error;
   std::vector<std::string> seen;
   hub.WriteLine("hub");
   ASSERT_EQ(ReadUntil(hub, "wait", seen), "wait");
@@ -65,7 +66,8 @@ TEST(QuorlinHub, AScriptedInterfaceSession) {
 TEST(QuorlinHub, EndsWhenItsInputCloses) {
   TChildProcess hub;
   std::string error;
-  ASSERT_TRUE(hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error)) << error;
+  ASSERT_TRUE(hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error))
+      << error;
   std::vector<std::string> seen;
   hub.WriteLine("init");
   ASSERT_EQ(ReadUntil(hub, "ready", seen), "ready");
@@ -99,18 +101,20 @@ TEST(QuorlinHub, ArgumentErrors) {
 TEST(QuorlinMatchHub, OurHubEngineAsTheOutsideEngine) {
   const fs::path dir = test::FreshDir("match-hub");
   std::string out;
-  const std::string args = "match international Analytic.eng \"hub:" + Quorlin() +
-                           " hub Analytic.eng --hash 8\" --games 2 --time-per-move 20 --max-plies 16 --hash 8 "
-                           "--pdn-out " +
-                           (dir / "games.pdn").string();
+  const std::string args =
+      "match international Analytic.eng \"hub:" + Quorlin() +
+      " hub Analytic.eng --hash 8\" --games 2 --time-per-move 20 --max-plies 16 --hash 8 "
+      "--pdn-out " +
+      (dir / "games.pdn").string();
   ASSERT_EQ(test::RunQuorlin(args, out), 0) << out;
   EXPECT_TRUE(Has(out, "game 1/2: Analytic - Quorlin")) << out;
   EXPECT_TRUE(Has(out, "game 2/2: Quorlin - Analytic")) << out;
   EXPECT_TRUE(Has(out, "score: Analytic")) << out;
   // The games read back whole.
   TPdnReadReport report;
-  ReadPdnText(test::ReadFile(dir / "games.pdn"), kInternational, [](TGame&, int, std::string&) { return true; },
-              report);
+  ReadPdnText(
+      test::ReadFile(dir / "games.pdn"), kInternational, [](TGame&, int, std::string&) { return true; },
+      report);
   EXPECT_EQ(report.gamesWhole, 2);
   EXPECT_EQ(report.gamesStopped, 0);
 }
@@ -147,8 +151,9 @@ TEST_P(QuorlinMatchBrokenHub, EachGameEndsWithAClearReasonAndTheMatchGoesOn) {
   EXPECT_TRUE(Has(out, c.shown)) << out;
   EXPECT_TRUE(Has(out, "game 2/2: Scripted - Analytic")) << out;
   TPdnReadReport report;
-  ReadPdnText(test::ReadFile(dir / "games.pdn"), kInternational, [](TGame&, int, std::string&) { return true; },
-              report);
+  ReadPdnText(
+      test::ReadFile(dir / "games.pdn"), kInternational, [](TGame&, int, std::string&) { return true; },
+      report);
   EXPECT_EQ(report.gamesWhole, 2);
 }
 
