@@ -104,6 +104,19 @@ class TFieldReader {
   std::string error_;
 };
 
+// The end of a decoder: nothing may follow the last field; the message is
+// set only when every field was read.
+template <class T>
+bool Finish(TFieldReader& in, const T& value, TDxpMessage& message, std::string& error) {
+  in.End();
+  if (!in.Ok()) {
+    error = in.Error();
+    return false;
+  }
+  message = value;
+  return true;
+}
+
 }  // namespace
 
 char DxpType(const TDxpMessage& message) {
@@ -173,26 +186,14 @@ bool DecodeDxp(const std::string& text, TDxpMessage& message, std::string& error
                     "': expected one of e w z W Z");
         }
       }
-      in.End();
-      if (!in.Ok()) {
-        error = in.Error();
-        return false;
-      }
-      message = r;
-      return true;
+      return Finish(in, r, message, error);
     }
     case 'A': {
       TFieldReader in(text, "game accept");
       TDxpGameAccept a;
       a.followerName = TrimRight(Printable(in.Take(kDxpNameWidth, "follower name")));
       a.code = in.OneOf("acceptance code", "0123456789");
-      in.End();
-      if (!in.Ok()) {
-        error = in.Error();
-        return false;
-      }
-      message = a;
-      return true;
+      return Finish(in, a, message, error);
     }
     case 'M': {
       TFieldReader in(text, "move");
@@ -203,32 +204,18 @@ bool DecodeDxp(const std::string& text, TDxpMessage& message, std::string& error
       const int n = in.Digits(2, "number of captured pieces", 0, kDxpMaxCaptures);
       for (int i = 0; i < n && in.Ok(); ++i) m.captured.push_back(in.Digits(2, "captured square", 1, 50));
       in.End();
-      if (!in.Ok()) {
-        error = in.Error();
-        return false;
-      }
       std::vector<int> sorted = m.captured;
       std::sort(sorted.begin(), sorted.end());
       const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
-      if (twice != sorted.end()) {
-        error = "move: captured square " + std::to_string(*twice) + " is listed twice";
-        return false;
-      }
-      message = m;
-      return true;
+      if (twice != sorted.end()) in.Fail("captured square " + std::to_string(*twice) + " is listed twice");
+      return Finish(in, m, message, error);
     }
     case 'E': {
       TFieldReader in(text, "game end");
       TDxpGameEnd e;
       e.reason = in.OneOf("reason", "0123");
       e.stop = in.OneOf("stop code", "01");
-      in.End();
-      if (!in.Ok()) {
-        error = in.Error();
-        return false;
-      }
-      message = e;
-      return true;
+      return Finish(in, e, message, error);
     }
     case 'C':
       message = TDxpChat{Printable(text.substr(1))};
@@ -238,25 +225,13 @@ bool DecodeDxp(const std::string& text, TDxpMessage& message, std::string& error
       TDxpBackRequest b;
       b.moveNumber = in.Digits(3, "move number", 1, 999);
       b.sideToMove = in.OneOf("side to move", "WZ");
-      in.End();
-      if (!in.Ok()) {
-        error = in.Error();
-        return false;
-      }
-      message = b;
-      return true;
+      return Finish(in, b, message, error);
     }
     case 'K': {
       TFieldReader in(text, "take-back answer");
       TDxpBackAccept k;
       k.code = in.OneOf("acceptance code", "0123456789");
-      in.End();
-      if (!in.Ok()) {
-        error = in.Error();
-        return false;
-      }
-      message = k;
-      return true;
+      return Finish(in, k, message, error);
     }
     default:
       error = "unknown message type '" + Printable(text.substr(0, 1)) + "': expected R, A, M, E, C, B or K";

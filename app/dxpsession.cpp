@@ -150,6 +150,15 @@ void TDxpPlayer::Log(const std::string& text) const {
   if (options_.log) options_.log(text);
 }
 
+bool TDxpPlayer::NextEvent(TDxpEvent& event, Clock::time_point deadline) {
+  if (news_) {
+    event = std::move(*news_);
+    news_.reset();
+    return true;
+  }
+  return connection_.Next(event, deadline);
+}
+
 void TDxpPlayer::Chat(const std::string& text) { connection_.Send(TDxpChat{text.substr(0, kChatMax)}); }
 
 char TDxpPlayer::OurReason(uint8_t result) const {
@@ -307,15 +316,9 @@ TPlayerReply TDxpPlayer::Translate(const TDxpEvent& e, const TGame& game, bool w
 TPlayerReply TDxpPlayer::Think(const TGame& game, const TGameClock& clock, const TInterruptCheck&) {
   const int64_t limitMs = clock.WaitLimitMs(side_, options_.graceMs);
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  if (news_) {
-    TDxpEvent e = *news_;
-    news_.reset();
-    TPlayerReply r = Translate(e, game, true);
-    if (r.kind != Kind::Nothing) return r;
-  }
   for (;;) {
     TDxpEvent e;
-    if (!connection_.Next(e, deadline)) {
+    if (!NextEvent(e, deadline)) {
       Chat("no move within " + SecondsText(limitMs) + " s: you lose on time");
       return TPlayerReply::Of(Kind::TimeOut, Name() + " sent no move within " + SecondsText(limitMs) +
                                                  " s (its clock plus " + SecondsText(options_.graceMs) +
@@ -343,9 +346,8 @@ bool TDxpPlayer::HasNews() {
 }
 
 TPlayerReply TDxpPlayer::TakeNews(const TGame& game) {
-  if (!HasNews()) return TPlayerReply::Of(Kind::Nothing);
-  TDxpEvent e = *news_;
-  news_.reset();
+  TDxpEvent e;
+  if (!HasNews() || !NextEvent(e, Clock::now())) return TPlayerReply::Of(Kind::Nothing);
   return Translate(e, game, false);
 }
 
@@ -384,10 +386,7 @@ void TDxpPlayer::GameOver(const TGame&, const TGameEnd& end) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(options_.graceMs);
   for (;;) {
     TDxpEvent e;
-    if (news_) {
-      e = *news_;
-      news_.reset();
-    } else if (!connection_.Next(e, deadline)) {
+    if (!NextEvent(e, deadline)) {
       Log(Name() + " did not answer the game end within " + SecondsText(options_.graceMs) + " s");
       return;
     }
@@ -426,10 +425,7 @@ TDxpPlayer::TWait TDxpPlayer::WaitGameRequest(TDxpGameRequest& request, Clock::t
                                               std::string& why) {
   for (;;) {
     TDxpEvent e;
-    if (news_) {
-      e = *news_;
-      news_.reset();
-    } else if (!connection_.Next(e, deadline)) {
+    if (!NextEvent(e, deadline)) {
       why = "no game request from " + Name();
       return TWait::TimeOut;
     }

@@ -112,6 +112,9 @@ class TDxpPlayer : public TGamePlayer {
 
  private:
   void Log(const std::string& text) const;
+  // The next event: the one HasNews set aside, else the connection's next one
+  // until `deadline`. False on timeout.
+  bool NextEvent(TDxpEvent& event, std::chrono::steady_clock::time_point deadline);
   void Chat(const std::string& text);
   // Turns a received event into a reply; Nothing for chat and stray messages.
   TPlayerReply Translate(const TDxpEvent& event, const TGame& game, bool ourTurnToWait);

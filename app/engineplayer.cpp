@@ -1,7 +1,6 @@
 #include "app/engineplayer.h"
 
 #include <chrono>
-#include <exception>
 #include <stdexcept>
 #include <thread>
 
@@ -22,14 +21,6 @@ int PiecesOnBoard(const TBoard& board, const TGameParams& params) {
   int n = 0;
   for (int s = 1; s <= params.compute.BoardSize; ++s) n += board.b[s] != kEmpty;
   return n;
-}
-
-int PliesFromRoot(const TGame& game) {
-  int plies = 0;
-  for (int node = game.CurMovPos; node > 0 && node < static_cast<int>(game.Moves.size());
-       node = game.Moves[node].parent)
-    ++plies;
-  return plies;
 }
 
 }  // namespace
@@ -53,8 +44,8 @@ std::filesystem::path ResolveEngineFile(const std::string& given, int variant) {
 bool ChooseBookMove(const TGame& game, TRandom& rng, TMove& move) {
   if (!BookOpen()) return false;
   const TGameParams& p = game.Params;
-  const int plies = game.Header.NumerationFrom + 1 + PliesFromRoot(game) +
-                    (game.Header.FirstMove == TDColor::black ? 1 : 0);
+  const int plies =
+      game.Header.NumerationFrom + 1 + LinePlies(game) + (game.Header.FirstMove == TDColor::black ? 1 : 0);
   if (PiecesOnBoard(game.CurBoard, p) < kBookMinPieces || plies / 2 > kBookLastMove) return false;
   auto moves = std::make_unique<TOpenMoves>();
   BookLookup(p, *moves, game.CurBoard, static_cast<int>(game.SideToMove));
@@ -72,6 +63,32 @@ bool ChooseBookMove(const TGame& game, TRandom& rng, TMove& move) {
   GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, count, p, true);
   if (chosen.num < 1 || chosen.num > count) return false;
   move = list[chosen.num];
+  return true;
+}
+
+TEngineCall::TEngineCall(TEngine& engine, const TGame& game, int64_t timeCs, bool computeAlways,
+                         int fastplay) {
+  thread_ = std::thread([this, &engine, &game, timeCs, computeAlways, fastplay] {
+    try {
+      chosen_ = engine.LetOpponentMove40(game, timeCs, best_, computeAlways, fastplay);
+    } catch (const std::exception& e) {
+      error_ = e.what();
+    } catch (...) {
+      error_ = "unknown failure";
+    }
+    done_ = true;
+  });
+}
+
+TEngineCall::~TEngineCall() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool TEngineCall::Finish(TMove& best, std::string& error) {
+  if (thread_.joinable()) thread_.join();
+  error = error_;
+  if (!error_.empty() || !chosen_) return false;
+  best = best_;
   return true;
 }
 
@@ -99,37 +116,20 @@ TPlayerReply TEnginePlayer::Think(const TGame& game, const TGameClock& clock,
     return reply;
   }
   const int64_t budgetCs = std::max<int64_t>(1, clock.BudgetMs(game.SideToMove) / 10);
-  TMove best;
-  bool chosen = false;
-  std::exception_ptr failure;
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    try {
-      chosen = engine_->LetOpponentMove40(game, budgetCs, best, false, 0);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    done = true;
-  });
+  TEngineCall call(*engine_, game, budgetCs, false, 0);
   bool cut = false;
-  while (!done.load()) {
-    if (!cut && interrupted && interrupted()) {
-      cut = true;
-      // The engine clears its flag when its call starts; raising it again on
-      // every round makes sure a stop that came early is not lost.
-    }
+  while (!call.Done()) {
+    // The engine clears its flag when its call starts: raising it again on
+    // every round keeps an early stop from being lost.
+    if (!cut && interrupted && interrupted()) cut = true;
     if (cut) stop_ = true;
     std::this_thread::sleep_for(kPollInterval);
   }
-  worker.join();
+  TMove best;
+  std::string error;
+  const bool chosen = call.Finish(best, error);
   if (cut) return TPlayerReply::Of(TPlayerReply::Kind::Interrupted);
-  if (failure) {
-    try {
-      std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-      return TPlayerReply::Of(TPlayerReply::Kind::Failed, label_ + " failed: " + e.what());
-    }
-  }
+  if (!error.empty()) return TPlayerReply::Of(TPlayerReply::Kind::Failed, label_ + " failed: " + error);
   if (!chosen) return TPlayerReply::Of(TPlayerReply::Kind::Failed, label_ + " gave no move");
   reply.kind = TPlayerReply::Kind::Move;
   reply.move = best;

@@ -7,12 +7,36 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/gameplayer.h"
 #include "engine/engine.h"
 #include "rules/position.h"
 
 namespace quorlin {
+
+// One call of the engine (LetOpponentMove40) on a thread of its own, so that
+// the caller can watch the clock and the other side meanwhile. `game` must
+// outlive the call.
+class TEngineCall {
+ public:
+  TEngineCall(TEngine& engine, const TGame& game, int64_t timeCs, bool computeAlways, int fastplay);
+  ~TEngineCall();
+  TEngineCall(const TEngineCall&) = delete;
+  TEngineCall& operator=(const TEngineCall&) = delete;
+
+  bool Done() const { return done_.load(); }
+  // Waits for the end of the call. True with the chosen move; false with
+  // `error` empty when the engine chose none, or saying why the call failed.
+  bool Finish(TMove& best, std::string& error);
+
+ private:
+  std::atomic<bool> done_{false};
+  bool chosen_ = false;  // written by the call's thread before done_, read after the join
+  TMove best_;
+  std::string error_;
+  std::thread thread_;
+};
 
 struct TEnginePlayerOptions {
   std::filesystem::path file;  // engine description

@@ -1,6 +1,8 @@
 #include "app/gameplayer.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <mutex>
 
 namespace quorlin {
 
@@ -10,6 +12,25 @@ constexpr int kMovesLeftWithoutCount = 40;
 // Moves kept in reserve, so that the last move of a period is not a rush.
 constexpr int kReserveMoves = 2;
 }  // namespace
+
+void PrintLine(const std::string& text) {
+  static std::mutex lock;
+  std::lock_guard<std::mutex> g(lock);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+std::vector<int> GameLineNodes(const TGame& game) {
+  std::vector<int> line;
+  const int n = static_cast<int>(game.Moves.size());
+  for (int node = game.CurMovPos; node > 0 && node < n && static_cast<int>(line.size()) < n;
+       node = game.Moves[node].parent)
+    line.push_back(node);
+  return std::vector<int>(line.rbegin(), line.rend());
+}
+
+int LinePlies(const TGame& game) { return static_cast<int>(GameLineNodes(game).size()); }
 
 std::string SecondsText(int64_t ms) {
   if (ms < 0) ms = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "games/gamerecord.h"
 #include "rules/board.h"
@@ -17,6 +18,15 @@ namespace quorlin {
 
 // Receives clear messages as they happen (what a program said, what went wrong).
 using TLogFn = std::function<void(const std::string&)>;
+
+// Prints a line on standard output at once; lines from several threads never mix.
+void PrintLine(const std::string& text);
+
+// Nodes of the game line from its first move to the current position
+// (CurMovPos), in playing order.
+std::vector<int> GameLineNodes(const TGame& game);
+// Moves on that line.
+int LinePlies(const TGame& game);
 
 // Milliseconds as seconds for messages: "0.3" below ten seconds, "45" above.
 std::string SecondsText(int64_t ms);

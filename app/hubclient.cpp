@@ -97,12 +97,10 @@ TPlayerReply THubPlayer::StartGame(const TGame&, TDColor, const TGameClock&) {
 
 TPlayerReply THubPlayer::Think(const TGame& game, const TGameClock& clock, const TInterruptCheck&) {
   // The whole game line, so that the engine sees repetitions.
-  std::vector<int> nodes;
-  for (int node = game.CurMovPos; node > 0; node = game.Moves[node].parent) nodes.push_back(node);
   std::string moves;
-  for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
+  for (int node : GameLineNodes(game)) {
     if (!moves.empty()) moves += ' ';
-    moves += WireMoveText(ToWireMove(game.Moves[*it], game.Params));
+    moves += WireMoveText(ToWireMove(game.Moves[node], game.Params));
   }
   TBoard start;
   start.b = game.StartBoard;

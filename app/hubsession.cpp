@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <exception>
 
 #include "app/engineplayer.h"
 #include "app/wiremove.h"
@@ -265,23 +264,12 @@ void THubSession::Go(const THubLine& line) {
 }
 
 void THubSession::SearchThread(TGoMode mode, int64_t budgetMs, int64_t fastplay, TGame game) {
-  TMove best;
-  bool chosen = false;
-  std::exception_ptr failure;
-  std::atomic<bool> done{false};
   const int64_t timeCs = budgetMs > 0 ? std::max<int64_t>(1, budgetMs / 10) : kNoTimeLimitCs;
   const int nodes = static_cast<int>(std::min<int64_t>(fastplay, INT32_MAX));
-  std::thread call([&] {
-    try {
-      chosen = engine_->LetOpponentMove40(game, timeCs, best, mode == TGoMode::Analyze, nodes);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    done = true;
-  });
+  TEngineCall call(*engine_, game, timeCs, mode == TGoMode::Analyze, nodes);
   std::string lastShown;
   int64_t lastInfo = 0;
-  while (!done.load()) {
+  while (!call.Done()) {
     std::this_thread::sleep_for(kMonitorInterval);
     const int64_t now = NowMs();
     const int64_t deadline = deadlineMs_.load();
@@ -293,18 +281,14 @@ void THubSession::SearchThread(TGoMode mode, int64_t budgetMs, int64_t fastplay,
       lastInfo = now;
     }
   }
-  call.join();
+  TMove best;
+  std::string error;
+  const bool chosen = call.Finish(best, error);
   PublishInfo(lastShown, true);
   // A ponder search that ended by itself (a depth or node limit) keeps its
   // answer until the interface confirms the move or stops it.
   while (pondering_.load() && !stopRequested_.load()) std::this_thread::sleep_for(kMonitorInterval);
-  if (failure) {
-    try {
-      std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-      Error(std::string("search failed: ") + e.what());
-    }
-  }
+  if (!error.empty()) Error("search failed: " + error);
   THubLine doneLine = HubLine("done");
   if (chosen) {
     doneLine.args.push_back({"move", WireMoveText(ToWireMove(best, game.Params)), false});

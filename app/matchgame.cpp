@@ -1,6 +1,7 @@
 #include "app/matchgame.h"
 
 #include <chrono>
+#include <ctime>
 #include <vector>
 
 #include "engine/gameresult.h"
@@ -254,26 +255,24 @@ const char* GameEndText(TGameEndKind kind) {
   return "";
 }
 
-int LinePlies(const TGame& game) {
-  int plies = 0;
-  for (int node = game.CurMovPos; node > 0 && node < static_cast<int>(game.Moves.size());
-       node = game.Moves[node].parent)
-    ++plies;
-  return plies;
+TDateRecord TodayDate() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  TDateRecord d;
+  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
+  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
+  d.Day = static_cast<uint8_t>(tm.tm_mday);
+  return d;
 }
 
 bool TakeBackTo(TGame& game, int keepPlies) {
-  std::vector<int> line;
-  for (int node = game.CurMovPos; node > 0 && node < static_cast<int>(game.Moves.size());
-       node = game.Moves[node].parent)
-    line.push_back(node);
+  const std::vector<int> line = GameLineNodes(game);
   const int plies = static_cast<int>(line.size());
   if (keepPlies < 0 || keepPlies > plies) return false;
   if (keepPlies == plies) return true;
-  // line[] runs from the current node back to the first move.
-  const int firstDropped = line[plies - 1 - keepPlies];
-  const int keep = keepPlies == 0 ? 0 : line[plies - keepPlies];
-  DeleteSubtree(game, firstDropped);
+  const int keep = keepPlies == 0 ? 0 : line[keepPlies - 1];
+  DeleteSubtree(game, line[keepPlies]);
   game.CurMovPos = keep;
   TBoard board;
   ReplayGameLine(game, keep, board);

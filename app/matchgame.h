@@ -52,12 +52,12 @@ struct TMatchGameOutcome {
 TMatchGameOutcome PlayMatchGame(TGame& game, TGamePlayer& white, TGamePlayer& black,
                                 const TMatchGameOptions& options);
 
+// Today's local date, for game headers.
+TDateRecord TodayDate();
+
 // Cuts the game line back to its first `keepPlies` moves: the later moves
 // leave the tree, the current position is the one after them. False when the
 // line is shorter.
 bool TakeBackTo(TGame& game, int keepPlies);
-
-// Moves on the line from the root to the current position.
-int LinePlies(const TGame& game);
 
 }  // namespace quorlin

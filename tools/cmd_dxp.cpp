@@ -5,11 +5,9 @@
 // ends; each game's end is printed with the other side's view of it.
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,25 +48,6 @@ struct TDxpOptions {
   std::string book;
   bool transcript = false;
 };
-
-std::mutex printLock;
-
-void Print(const std::string& text) {
-  std::lock_guard<std::mutex> g(printLock);
-  std::printf("%s\n", text.c_str());
-  std::fflush(stdout);
-}
-
-TDateRecord Today() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  TDateRecord d;
-  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
-  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
-  d.Day = static_cast<uint8_t>(tm.tm_mday);
-  return d;
-}
 
 const char* SideName(TDColor c) { return c == TDColor::white ? "White" : "Black"; }
 
@@ -114,7 +93,7 @@ bool TDxpCommand::PlayOne(const TBoard& start, TDColor first, TDColor ourSide, c
   game.Header.TypeOfGame = kInternational;
   game.Header.FirstMove = first;
   game.Header.Round = round;
-  game.Header.Date = Today();
+  game.Header.Date = TodayDate();
   game.StartBoard = start.b;
   game.CurBoard = start;
   game.SideToMove = first;
@@ -130,8 +109,8 @@ bool TDxpCommand::PlayOne(const TBoard& start, TDColor first, TDColor ourSide, c
   if (o_.moveTimeMs > 0)
     mo.timeControl[ourSide == TDColor::white ? 0 : 1] = TTimeControl{o_.moveTimeMs, 0, 0};
   mo.lastGame = last;
-  mo.log = Print;
-  Print("game " + std::to_string(round) + ": " + engine_->Name() + " plays " + SideName(ourSide));
+  mo.log = PrintLine;
+  PrintLine("game " + std::to_string(round) + ": " + engine_->Name() + " plays " + SideName(ourSide));
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, mo);
   // The names are known only once the game has begun.
   game.WhiteName = white.Name();
@@ -170,9 +149,9 @@ bool TDxpCommand::PlayOne(const TBoard& start, TDColor first, TDColor ourSide, c
       answer = "; " + remote_->Name() + (theirs == r.result ? " agrees" : " sees it differently");
     }
   }
-  Print("game " + std::to_string(round) + " ended: " + game.WhiteName + " - " + game.BlackName + "  " +
-        ResultText(r.result) + "  (" + r.reason + ", " + std::to_string(r.plies) + " plies, " +
-        std::to_string(static_cast<int>(r.seconds + 0.5)) + " s" + answer + ")");
+  PrintLine("game " + std::to_string(round) + " ended: " + game.WhiteName + " - " + game.BlackName + "  " +
+            ResultText(r.result) + "  (" + r.reason + ", " + std::to_string(r.plies) + " plies, " +
+            std::to_string(static_cast<int>(r.seconds + 0.5)) + " s" + answer + ")");
   return !r.sessionOver && !remote_->SessionOver();
 }
 
@@ -191,7 +170,7 @@ int TDxpCommand::Run() {
   }
   engine_ = std::make_unique<TEnginePlayer>(eo);
   if (!o_.book.empty() && !engine_->Engine().UseBook())
-    Print("note: " + eo.file.string() + " does not use a book (UseBook is off); the book is not used");
+    PrintLine("note: " + eo.file.string() + " does not use a book (UseBook is off); the book is not used");
 
   TBoard start;
   start.b = StartPosition(p, false);
@@ -212,22 +191,22 @@ int TDxpCommand::Run() {
   if (o_.listen) {
     TTcpListener listener;
     if (!listener.Listen(o_.host, o_.port, error)) throw std::runtime_error(error);
-    Print("listening on " + (o_.host.empty() ? std::string("every interface") : o_.host) + ", port " +
-          std::to_string(listener.Port()));
+    PrintLine("listening on " + (o_.host.empty() ? std::string("every interface") : o_.host) + ", port " +
+              std::to_string(listener.Port()));
     if (!listener.Accept(stream, timeout, error)) throw std::runtime_error(error);
   } else if (!stream.Connect(o_.host, o_.port, timeout, error)) {
     throw std::runtime_error(error);
   }
-  Print("connected to " + stream.PeerName());
+  PrintLine("connected to " + stream.PeerName());
   TLogFn transcript;
-  if (o_.transcript) transcript = Print;
+  if (o_.transcript) transcript = PrintLine;
   connection_ = std::make_unique<TDxpConnection>(std::move(stream), transcript);
   TDxpPlayerOptions po;
   po.ourName = engine_->Name();
   po.minutes = o_.minutes;
   po.moves = o_.moves;
   po.graceMs = int64_t{o_.timeoutSec} * 1000;
-  po.log = Print;
+  po.log = PrintLine;
   remote_ = std::make_unique<TDxpPlayer>(*connection_, po);
 
   bool complete = true;
@@ -237,8 +216,8 @@ int TDxpCommand::Run() {
       const TDColor ours = g % 2 == 0 ? TDColor::white : TDColor::black;
       if (!PlayOne(start, first, ours, tc, g + 1, g + 1 == o_.games)) {
         if (g + 1 < o_.games) {
-          Print("the session ended after " + std::to_string(g + 1) + " of " + std::to_string(o_.games) +
-                " games");
+          PrintLine("the session ended after " + std::to_string(g + 1) + " of " + std::to_string(o_.games) +
+                    " games");
           complete = false;
         }
         break;
@@ -250,11 +229,11 @@ int TDxpCommand::Run() {
       std::string why;
       const TDxpPlayer::TWait w = remote_->WaitGameRequest(request, Clock::now() + timeout, why);
       if (w == TDxpPlayer::TWait::SessionOver) {
-        Print("session over: " + why);
+        PrintLine("session over: " + why);
         break;
       }
       if (w == TDxpPlayer::TWait::TimeOut) {
-        Print(why + " within " + std::to_string(o_.timeoutSec) + " s: ending the session");
+        PrintLine(why + " within " + std::to_string(o_.timeoutSec) + " s: ending the session");
         remote_->EndSession();
         complete = round > 1;
         break;
@@ -282,12 +261,12 @@ int TDxpCommand::Run() {
   }
   connection_.reset();
 
-  Print("games " + std::to_string(tally_.played) + ": " + engine_->Name() + " won " +
-        std::to_string(tally_.wins) + ", drew " + std::to_string(tally_.draws) + ", lost " +
-        std::to_string(tally_.losses) + ", unknown " + std::to_string(tally_.unknown));
-  if (!o_.pdnOut.empty()) Print("games written to " + o_.pdnOut);
+  PrintLine("games " + std::to_string(tally_.played) + ": " + engine_->Name() + " won " +
+            std::to_string(tally_.wins) + ", drew " + std::to_string(tally_.draws) + ", lost " +
+            std::to_string(tally_.losses) + ", unknown " + std::to_string(tally_.unknown));
+  if (!o_.pdnOut.empty()) PrintLine("games written to " + o_.pdnOut);
   if (tally_.faults > 0)
-    Print(std::to_string(tally_.faults) + " game(s) ended by an error of the other side");
+    PrintLine(std::to_string(tally_.faults) + " game(s) ended by an error of the other side");
   return complete && tally_.faults == 0 ? 0 : 1;
 }
 

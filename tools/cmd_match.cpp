@@ -13,11 +13,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -79,14 +77,6 @@ struct TPlayer {
   std::unique_ptr<TGamePlayer> player;
 };
 
-std::mutex printLock;
-
-void Print(const std::string& text) {
-  std::lock_guard<std::mutex> g(printLock);
-  std::printf("%s\n", text.c_str());
-  std::fflush(stdout);
-}
-
 std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOptions& o) {
   auto player = std::make_unique<TPlayer>();
   const int64_t graceMs = int64_t{o.timeoutSec} * 1000;
@@ -100,7 +90,7 @@ std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOption
     ho.command = command;
     ho.variant = o.variant;
     ho.graceMs = graceMs;
-    ho.log = Print;
+    ho.log = PrintLine;
     auto hub = std::make_unique<THubPlayer>(ho);
     std::string error;
     if (!hub->Open(error)) throw std::runtime_error(error);
@@ -126,7 +116,7 @@ std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOption
     po.minutes = o.dxpMinutes;
     po.moves = o.dxpMoves;
     po.graceMs = graceMs;
-    po.log = Print;
+    po.log = PrintLine;
     player->player = std::make_unique<TDxpPlayer>(*player->connection, po);
     player->label = "DXP " + host + ":" + std::to_string(port);
     player->where = given;
@@ -264,17 +254,6 @@ std::vector<TOpening> DatabaseOpenings(const TMatchOptions& o) {
   return out;
 }
 
-TDateRecord Today() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  TDateRecord d;
-  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
-  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
-  d.Day = static_cast<uint8_t>(tm.tm_mday);
-  return d;
-}
-
 // Plays one game and leaves it in `game`.
 TMatchGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& black, int round,
                            const TMatchOptions& o, bool giveaway, bool last) {
@@ -284,7 +263,7 @@ TMatchGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPla
   game.Header.TypeOfGame = static_cast<uint8_t>(o.variant);
   game.Header.FirstMove = op.first;
   game.Header.Round = round;
-  game.Header.Date = Today();
+  game.Header.Date = TodayDate();
   game.StartBoard = op.start.b;
   game.CurBoard = TBoard{};
   game.CurBoard.b = op.start.b;
@@ -311,7 +290,7 @@ TMatchGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPla
   mo.timeControl[0] = white.control;
   mo.timeControl[1] = black.control;
   mo.lastGame = last;
-  mo.log = [round](const std::string& text) { Print("game " + std::to_string(round) + ": " + text); };
+  mo.log = [round](const std::string& text) { PrintLine("game " + std::to_string(round) + ": " + text); };
   TMatchGameOutcome out = PlayMatchGame(game, *white.player, *black.player, mo);
   // Outside programs tell their names once the game has begun.
   for (TPlayer* pl : {&white, &black})
@@ -460,7 +439,7 @@ int Match(const Args& args) {
   std::printf("match: %s (%s) against %s (%s), %s, %d games, %d ms per move\n", a->label.c_str(),
               a->where.c_str(), b->label.c_str(), b->where.c_str(), VariantTable[o.variant].Name.c_str(),
               o.games, o.msPerMove);
-  if (a->control.periodMs > 0 || b->control.periodMs > 0)
+  if (a->connection || b->connection)
     std::printf("DXP programs: %d min for %s\n", o.dxpMinutes,
                 o.dxpMoves > 0 ? (std::to_string(o.dxpMoves) + " moves").c_str() : "the game");
   std::fflush(stdout);

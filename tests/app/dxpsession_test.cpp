@@ -11,6 +11,7 @@
 
 #include "app/matchgame.h"
 #include "app/wiremove.h"
+#include "fen_game.h"
 #include "rules/fen.h"
 #include "rules/movegen.h"
 #include "rules/variants.h"
@@ -30,19 +31,6 @@ const char* const kStartFen =
 const char* const kLoopFen = "W:W14,K16,39,48:B11,13,21,23,29,36";
 
 std::string Padded(const std::string& name) { return name + std::string(32 - name.size(), ' '); }
-
-TGame GameFrom(const char* fen) {
-  TGame g;
-  ClearGame(g);
-  g.Params = VariantTable[kInternational];
-  g.Header.TypeOfGame = kInternational;
-  int side = 0;
-  ParseFEN(g.Params, fen, g.CurBoard.b, side);
-  g.StartBoard = g.CurBoard.b;
-  g.SideToMove = side == 0 ? TDColor::white : TDColor::black;
-  g.Header.FirstMove = g.SideToMove;
-  return g;
-}
 
 void Play(TGame& g, const std::string& text) {
   TWireMove w;
@@ -133,7 +121,7 @@ class DxpSession : public testing::Test {
 };
 
 TEST_F(DxpSession, OurRequestCarriesThePositionAndTheAnswerNamesTheProgram) {
-  TGame game = GameFrom(kLoopFen);
+  TGame game = test::GameFromFen(kLoopFen);
   auto started =
       std::async(std::launch::async, [&] { return player_->StartGame(game, TDColor::black, TGameClock{}); });
   const std::string request = PeerReceive();
@@ -159,7 +147,7 @@ class DxpRequestAnswer : public DxpSession, public testing::WithParamInterface<A
 
 TEST_P(DxpRequestAnswer, ARefusalOrSilenceFailsTheGame) {
   const AnswerCase& c = GetParam();
-  TGame game = GameFrom(kStartFen);
+  TGame game = test::GameFromFen(kStartFen);
   auto started =
       std::async(std::launch::async, [&] { return player_->StartGame(game, TDColor::white, TGameClock{}); });
   ASSERT_EQ(PeerReceive().substr(0, 3), "R01");
@@ -199,7 +187,7 @@ class DxpThink : public DxpSession, public testing::WithParamInterface<ThinkCase
 
 TEST_P(DxpThink, EveryAnswerBecomesAReply) {
   const ThinkCase& c = GetParam();
-  TGame game = GameFrom(c.fen);
+  TGame game = test::GameFromFen(c.fen);
   AcceptedGame(game, TDColor::white);
   for (const std::string& m : c.sent) {
     if (m == "<close>")
@@ -248,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ThinkCase>& i) { return std::string(i.param.label); });
 
 TEST_F(DxpSession, TheMoveFoundIsTheLegalMove) {
-  TGame game = GameFrom(kLoopFen);
+  TGame game = test::GameFromFen(kLoopFen);
   AcceptedGame(game, TDColor::white);
   TMvs list;
   uint8_t n = 0;
@@ -264,7 +252,7 @@ TEST_F(DxpSession, TheMoveFoundIsTheLegalMove) {
 }
 
 TEST_F(DxpSession, RequestsDuringAGameAreRefusedAndChatIsLogged) {
-  TGame game = GameFrom(kStartFen);
+  TGame game = test::GameFromFen(kStartFen);
   AcceptedGame(game, TDColor::white);
   PeerSend("R01" + Padded("Peer Program") + "W005075A");
   PeerSend("Cgood luck");
@@ -277,7 +265,7 @@ TEST_F(DxpSession, RequestsDuringAGameAreRefusedAndChatIsLogged) {
 }
 
 TEST_F(DxpSession, TakeBackRequestsAreAnswered) {
-  TGame game = GameFrom(kStartFen);
+  TGame game = test::GameFromFen(kStartFen);
   AcceptedGame(game, TDColor::black);
   for (const char* m : {"32-28", "19-23", "28x19", "14x23", "37-32"}) Play(game, m);
   // Back to move 1 with Black to move: one ply kept.
@@ -301,7 +289,7 @@ TEST_F(DxpSession, TakeBackRequestsAreAnswered) {
 }
 
 TEST_F(DxpSession, AGameEndThatCrossedOurMoveWins) {
-  TGame game = GameFrom(kStartFen);
+  TGame game = test::GameFromFen(kStartFen);
   AcceptedGame(game, TDColor::black);
   PeerSend("E20");
   // Give the reader time to queue it.
@@ -320,7 +308,7 @@ TEST_F(DxpSession, AGameEndThatCrossedOurMoveWins) {
 }
 
 TEST_F(DxpSession, OurGameEndWaitsForTheAnswer) {
-  TGame game = GameFrom(kStartFen);
+  TGame game = test::GameFromFen(kStartFen);
   AcceptedGame(game, TDColor::black);
   TGameEnd end;
   end.result = kResultWhiteWin;  // we are White: we win

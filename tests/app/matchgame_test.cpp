@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "app/wiremove.h"
+#include "fen_game.h"
 #include "rules/fen.h"
 #include "rules/movegen.h"
 #include "rules/variants.h"
@@ -15,19 +16,6 @@ namespace quorlin {
 namespace {
 
 using Kind = TPlayerReply::Kind;
-
-TGame GameFrom(const char* fen) {
-  TGame g;
-  ClearGame(g);
-  g.Params = VariantTable[kInternational];
-  g.Header.TypeOfGame = kInternational;
-  int side = 0;
-  ParseFEN(g.Params, fen, g.CurBoard.b, side);
-  g.StartBoard = g.CurBoard.b;
-  g.SideToMove = side == 0 ? TDColor::white : TDColor::black;
-  g.Header.FirstMove = g.SideToMove;
-  return g;
-}
 
 // A move by its squares, legal or not.
 TMove RawMove(const TGame& g, const std::string& text) {
@@ -116,7 +104,7 @@ const char* const kLastCapture = "W:W28:B23";
 const char* const kQuiet = "W:W32,33,36,45:B11,18,19,15";
 
 TEST(MatchGame, TheRulesEndTheGame) {
-  TGame game = GameFrom(kLastCapture);
+  TGame game = test::GameFromFen(kLastCapture);
   TScriptedPlayer white("W", {MoveStep("28x19x23")}), black("B", {});
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, {});
   EXPECT_EQ(r.end, TGameEndKind::NoMove);
@@ -144,7 +132,7 @@ class MatchGameEnd : public testing::TestWithParam<EndCase> {};
 
 TEST_P(MatchGameEnd, WhatAPlayerSaysDecidesTheGame) {
   const EndCase& c = GetParam();
-  TGame game = GameFrom(kQuiet);
+  TGame game = test::GameFromFen(kQuiet);
   TScriptedPlayer white("W", {c.whiteStep}), black("B", {});
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, {});
   EXPECT_EQ(r.end, c.end);
@@ -177,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<EndCase>& i) { return std::string(i.param.label); });
 
 TEST(MatchGame, NewsOfTheOtherSideCutsTheThinkingShort) {
-  TGame game = GameFrom(kQuiet);
+  TGame game = test::GameFromFen(kQuiet);
   TScriptedPlayer white("W", {MoveStep("32-28")}), black("B", {});
   black.news.push_back(Claim(kResultWhiteWin, true));
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, {});
@@ -188,7 +176,7 @@ TEST(MatchGame, NewsOfTheOtherSideCutsTheThinkingShort) {
 }
 
 TEST(MatchGame, AMoveTheOtherSideDidNotTakeDoesNotCount) {
-  TGame game = GameFrom(kQuiet);
+  TGame game = test::GameFromFen(kQuiet);
   TScriptedPlayer white("W", {MoveStep("32-28")}), black("B", {});
   black.onMove.push_back(Claim(kResultDraw, false, true));
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, {});
@@ -199,7 +187,7 @@ TEST(MatchGame, AMoveTheOtherSideDidNotTakeDoesNotCount) {
 }
 
 TEST(MatchGame, TakeBacksCutTheLineAndPlayGoesOn) {
-  TGame game = GameFrom(kQuiet);
+  TGame game = test::GameFromFen(kQuiet);
   TPlayerReply back = TPlayerReply::Of(Kind::TakeBack);
   back.keepPlies = 0;
   // Black asks to go back to the start after three plies; then White plays
@@ -218,7 +206,7 @@ TEST(MatchGame, TakeBacksCutTheLineAndPlayGoesOn) {
 }
 
 TEST(MatchGame, APlayerThatCannotStartSpoilsOnlyThatGame) {
-  TGame game = GameFrom(kQuiet);
+  TGame game = test::GameFromFen(kQuiet);
   TScriptedPlayer white("W", {}), black("B", {});
   black.startReply = TPlayerReply::Of(Kind::Failed, "B refused the game (code 2)");
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, {});
@@ -230,7 +218,7 @@ TEST(MatchGame, APlayerThatCannotStartSpoilsOnlyThatGame) {
 }
 
 TEST(MatchGame, TakeBackToRestoresThePosition) {
-  TGame game = GameFrom(kQuiet);
+  TGame game = test::GameFromFen(kQuiet);
   const TBoard start = game.CurBoard;
   for (const char* m : {"32-28", "19-23", "28x19x23"}) {
     const TMove mv = RawMove(game, m);

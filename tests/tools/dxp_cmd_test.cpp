@@ -12,6 +12,7 @@
 #include "app/childprocess.h"
 #include "app/dxpmessage.h"
 #include "app/netsocket.h"
+#include "dxp_session_output.h"
 #include "games/pdnfile.h"
 #include "rules/variants.h"
 #include "test_support.h"
@@ -29,43 +30,6 @@ std::string Quorlin() { return (test::ProgramDir() / "quorlin").string(); }
 
 bool Has(const std::string& out, const std::string& what) { return out.find(what) != std::string::npos; }
 
-std::vector<std::string> Results(const std::string& out) {
-  std::vector<std::string> r;
-  static const std::regex ended(R"(game \d+ ended: .*  (\S+)  \()");
-  for (std::sregex_iterator it(out.begin(), out.end(), ended), end; it != end; ++it) r.push_back((*it)[1]);
-  return r;
-}
-
-// The games of a PDN file, read back: how many read whole.
-int WholeGames(const fs::path& pdn) {
-  TPdnReadReport report;
-  ReadPdnText(
-      test::ReadFile(pdn), kInternational, [](TGame&, int, std::string&) { return true; }, report);
-  return report.gamesStopped == 0 ? report.gamesWhole : -1;
-}
-
-// Starts a listening quorlin dxp on a port of its choosing; returns the port.
-int StartServer(TChildProcess& server, const std::string& args, const fs::path& dir, std::string& out) {
-  std::string error;
-  EXPECT_TRUE(server.Start(Quorlin() + " dxp Analytic.eng --listen 127.0.0.1:0 --hash 8 " + args + " 2>&1",
-                           dir.string(), error))
-      << error;
-  std::string line;
-  static const std::regex listening(R"(listening on 127\.0\.0\.1, port (\d+))");
-  while (server.ReadLine(line, 30s) == TChildProcess::TRead::Line) {
-    out += line + "\n";
-    std::smatch m;
-    if (std::regex_search(line, m, listening)) return std::stoi(m[1]);
-  }
-  return 0;
-}
-
-std::string ReadAll(TChildProcess& p) {
-  std::string all, line;
-  while (p.ReadLine(line, 120s) == TChildProcess::TRead::Line) all += line + "\n";
-  return all;
-}
-
 struct RoleCase {
   const char* label;
   bool serverInitiates;
@@ -80,7 +44,7 @@ TEST_P(QuorlinDxpRoles, TwoOfOurEnginesPlayAndAgree) {
   const std::string follower = "--games 2 --move-time 10";
   TChildProcess server;
   std::string serverOut;
-  const int port = StartServer(
+  const int port = test::StartListeningDxp(
       server, (GetParam().serverInitiates ? initiator : follower) + " --pdn-out server.pdn", dir, serverOut);
   ASSERT_GT(port, 0) << serverOut;
   std::string clientOut;
@@ -88,21 +52,21 @@ TEST_P(QuorlinDxpRoles, TwoOfOurEnginesPlayAndAgree) {
       "dxp Analytic.eng --hash 8 --connect 127.0.0.1:" + std::to_string(port) + " " +
           (GetParam().serverInitiates ? follower : initiator) + " --pdn-out " + (dir / "client.pdn").string(),
       clientOut);
-  serverOut += ReadAll(server);
+  serverOut += test::ReadToEnd(server);
   EXPECT_EQ(server.Stop(10s), 0) << serverOut;
   EXPECT_EQ(clientStatus, 0) << clientOut;
 
   // Both played two games and saw the same results; the other side agreed
   // with each game end it was sent.
-  const std::vector<std::string> a = Results(serverOut), b = Results(clientOut);
+  const std::vector<std::string> a = test::SessionResults(serverOut), b = test::SessionResults(clientOut);
   ASSERT_EQ(a.size(), 2u) << serverOut;
   EXPECT_EQ(a, b) << serverOut << clientOut;
   for (const std::string& out : {serverOut, clientOut}) {
     EXPECT_FALSE(Has(out, "sees it differently")) << out;
     EXPECT_FALSE(Has(out, "error")) << out;
   }
-  EXPECT_EQ(WholeGames(dir / "server.pdn"), 2);
-  EXPECT_EQ(WholeGames(dir / "client.pdn"), 2);
+  EXPECT_EQ(test::WholePdnGames(dir / "server.pdn"), 2);
+  EXPECT_EQ(test::WholePdnGames(dir / "client.pdn"), 2);
   EXPECT_TRUE(Has(test::ReadFile(dir / "server.pdn"), "[FEN \"W:W32,33,34,35:B16,17\"]"));
 }
 
@@ -166,10 +130,10 @@ TEST_P(QuorlinDxpFaults, TheGameEndsWithAClearReasonAndTheCommandFails) {
   program.join();
   EXPECT_EQ(status, 1) << out;
   EXPECT_TRUE(Has(out, c.shown)) << out;
-  const std::vector<std::string> results = Results(out);
+  const std::vector<std::string> results = test::SessionResults(out);
   ASSERT_EQ(results.size(), 1u) << out;
   EXPECT_EQ(results[0], c.result);
-  EXPECT_EQ(WholeGames(dir / "games.pdn"), 1);
+  EXPECT_EQ(test::WholePdnGames(dir / "games.pdn"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

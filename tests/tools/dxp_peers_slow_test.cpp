@@ -19,6 +19,7 @@
 
 #include "app/childprocess.h"
 #include "app/netsocket.h"
+#include "dxp_session_output.h"
 #include "games/pdnfile.h"
 #include "rules/variants.h"
 #include "test_support.h"
@@ -33,8 +34,6 @@ fs::path PeersDir() {
   const char* d = std::getenv("QUORLIN_PEERS_DIR");
   return d && fs::exists(fs::path(d) / "scan-2.0.tar.gz") ? fs::path(d) : fs::path();
 }
-
-std::string Quorlin() { return (test::ProgramDir() / "quorlin").string(); }
 
 bool Has(const std::string& out, const std::string& what) { return out.find(what) != std::string::npos; }
 
@@ -74,29 +73,14 @@ bool WaitForText(const fs::path& file, const std::string& text) {
   return false;
 }
 
-// Our results, game by game ("2-0", "1-1", "0-2", "*"), from our output.
-std::vector<std::string> OurResults(const std::string& out) {
-  std::vector<std::string> r;
-  static const std::regex ended(R"(game \d+ ended: .*  (\S+)  \()");
-  for (std::sregex_iterator it(out.begin(), out.end(), ended), end; it != end; ++it) r.push_back((*it)[1]);
-  return r;
-}
-
-int WholeGames(const fs::path& pdn) {
-  TPdnReadReport report;
-  ReadPdnText(
-      test::ReadFile(pdn), kInternational, [](TGame&, int, std::string&) { return true; }, report);
-  return report.gamesStopped == 0 ? report.gamesWhole : -1;
-}
-
 // What every session must show on our side.
 void ExpectCleanSession(const std::string& out, int status, const fs::path& pdn) {
   EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(OurResults(out).size(), 2u) << out;
+  EXPECT_EQ(test::SessionResults(out).size(), 2u) << out;
   for (const char* bad :
        {"illegal", "malformed", "ambiguous", "sees it differently", "did not answer", "error"})
     EXPECT_FALSE(Has(out, bad)) << bad << "\n" << out;
-  EXPECT_EQ(WholeGames(pdn), 2);
+  EXPECT_EQ(test::WholePdnGames(pdn), 2);
 }
 
 // Our side's result from the other program's view of itself.
@@ -154,7 +138,7 @@ TEST_F(DxpPeers, Scan) {
         out);
     peer.Stop(10s);
     ExpectCleanSession(out, status, dir / "scan1.pdn");
-    const std::vector<std::string> ours = OurResults(out), theirs = scanViews(home / "scan1.out");
+    const std::vector<std::string> ours = test::SessionResults(out), theirs = scanViews(home / "scan1.out");
     ASSERT_EQ(theirs.size(), 2u) << test::ReadFile(home / "scan1.out");
     // We play White in game 1 and Black in game 2.
     EXPECT_EQ(ours[0], FromPeer(theirs[0], false)) << out;
@@ -163,31 +147,19 @@ TEST_F(DxpPeers, Scan) {
   {
     SCOPED_TRACE("We serve and follow; Scan connects and initiates, ending each game after 20 moves");
     TChildProcess ours;
-    std::string error;
-    ASSERT_TRUE(ours.Start(Quorlin() +
-                               " dxp Analytic.eng --hash 8 --listen 127.0.0.1:0 --games 2 --move-time 50 "
-                               "--pdn-out scan2.pdn 2>&1",
-                           dir.string(), error))
-        << error;
-    std::string out, line;
-    int port = 0;
-    static const std::regex listening(R"(port (\d+))");
-    while (port == 0 && ours.ReadLine(line, 30s) == TChildProcess::TRead::Line) {
-      out += line + "\n";
-      std::smatch m;
-      if (std::regex_search(line, m, listening)) port = std::stoi(m[1]);
-    }
+    std::string out, error;
+    const int port = test::StartListeningDxp(ours, "--games 2 --move-time 50 --pdn-out scan2.pdn", dir, out);
     ASSERT_GT(port, 0) << out;
     writeIni(false, true, port, 20);
     TChildProcess peer;
     ASSERT_TRUE(peer.Start("./src/scan dxp > scan2.out 2>&1", home.string(), error)) << error;
-    while (ours.ReadLine(line, 300s) == TChildProcess::TRead::Line) out += line + "\n";
+    out += test::ReadToEnd(ours);
     const int status = ours.Stop(10s);
     peer.Stop(10s);
     ExpectCleanSession(out, status, dir / "scan2.pdn");
     // Scan ends a game at its move limit without a result, which both sides
     // then record as unknown (Scan counts it as a draw).
-    const std::vector<std::string> mine = OurResults(out), theirs = scanViews(home / "scan2.out");
+    const std::vector<std::string> mine = test::SessionResults(out), theirs = scanViews(home / "scan2.out");
     ASSERT_EQ(theirs.size(), 2u) << test::ReadFile(home / "scan2.out");
     for (int g = 0; g < 2; ++g) {
       SCOPED_TRACE(g + 1);
@@ -250,7 +222,7 @@ TEST_F(DxpPeers, MobyDam) {
                          out);
     peer.Stop(10s);
     ExpectCleanSession(out, status, dir / "moby1.pdn");
-    const std::vector<std::string> ours = OurResults(out);
+    const std::vector<std::string> ours = test::SessionResults(out);
     const std::map<int, std::string> theirs = mobyResults();
     ASSERT_EQ(theirs.size(), 2u) << out;
     for (int g = 0; g < 2 && g < static_cast<int>(ours.size()); ++g)
@@ -259,28 +231,17 @@ TEST_F(DxpPeers, MobyDam) {
   {
     SCOPED_TRACE("We serve and initiate; Moby Dam connects and ends each game after 25 moves");
     TChildProcess ours;
-    std::string error;
-    ASSERT_TRUE(ours.Start(Quorlin() +
-                               " dxp Analytic.eng --hash 8 --listen 127.0.0.1:0 --initiator --games 2 "
-                               "--time 1 --moves 25 --move-time 50 --pdn-out moby2.pdn 2>&1",
-                           dir.string(), error))
-        << error;
-    std::string out, line;
-    int port = 0;
-    static const std::regex listening(R"(port (\d+))");
-    while (port == 0 && ours.ReadLine(line, 30s) == TChildProcess::TRead::Line) {
-      out += line + "\n";
-      std::smatch m;
-      if (std::regex_search(line, m, listening)) port = std::stoi(m[1]);
-    }
+    std::string out, error;
+    const int port = test::StartListeningDxp(
+        ours, "--initiator --games 2 --time 1 --moves 25 --move-time 50 --pdn-out moby2.pdn", dir, out);
     ASSERT_GT(port, 0) << out;
     TChildProcess peer;
     startMoby(peer, "-c 127.0.0.1 -p " + std::to_string(port), "moby2.out");
-    while (ours.ReadLine(line, 300s) == TChildProcess::TRead::Line) out += line + "\n";
+    out += test::ReadToEnd(ours);
     const int status = ours.Stop(10s);
     peer.Stop(10s);
     ExpectCleanSession(out, status, dir / "moby2.pdn");
-    const std::vector<std::string> mine = OurResults(out);
+    const std::vector<std::string> mine = test::SessionResults(out);
     const std::map<int, std::string> theirs = mobyResults();
     ASSERT_EQ(theirs.size(), 2u) << out;
     for (int g = 0; g < 2 && g < static_cast<int>(mine.size()); ++g)
