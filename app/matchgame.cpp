@@ -190,6 +190,7 @@ TMatchGameOutcome TGameRun::Play() {
     }
     started_[static_cast<int>(side)] = true;
   }
+  out_.started = started_[0] && started_[1];
   while (!ended_) {
     const TResultCheck check = CheckResult(game_, o_.giveaway, true);
     if (check.result != kResultNone) {

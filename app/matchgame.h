@@ -42,6 +42,7 @@ struct TMatchGameOutcome {
   int moves[2] = {0, 0};        // moves White and Black made
   double seconds = 0;
   std::string reason;        // why it ended, one line
+  bool started = false;      // both players took up the game
   bool fault = false;        // a player broke the protocol, failed or did not answer
   bool sessionOver = false;  // a player ended the session or can play no further game
 };

@@ -1,8 +1,13 @@
 // quorlin dxp: our International engine plays another program over the
 // DamExchange protocol (DXP), as server or client, as initiator (it asks for
-// the games: standard or set-up start, colours alternating) or follower (it
-// plays what the other side asks for). Every game is written to PDN as it
-// ends; each game's end is printed with the other side's view of it.
+// --games games: standard or set-up start, colours alternating) or follower
+// (it plays what the other side asks for, until the other side ends the
+// session, or after --games games). Our engine spends the game clock of the
+// request, or a fixed --move-time. Every game is written to PDN as it ends;
+// each game's end is printed with the other side's view of it. The command
+// fails (status 1) when the session could not be played to its end or the
+// other side spoiled a game (a broken or illegal message, silence).
+// Waiting never lasts longer than the other side's clock plus --timeout.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -55,7 +60,8 @@ const char* SideName(TDColor c) { return c == TDColor::white ? "White" : "Black"
 struct TTally {
   int played = 0;
   int wins = 0, draws = 0, losses = 0, unknown = 0;
-  int faults = 0;
+  int faults = 0;     // games the other side spoiled
+  int notPlayed = 0;  // games that could not begin
 };
 
 class TDxpCommand {
@@ -112,6 +118,11 @@ bool TDxpCommand::PlayOne(const TBoard& start, TDColor first, TDColor ourSide, c
   mo.log = PrintLine;
   PrintLine("game " + std::to_string(round) + ": " + engine_->Name() + " plays " + SideName(ourSide));
   const TMatchGameOutcome r = PlayMatchGame(game, white, black, mo);
+  if (!r.started) {
+    PrintLine("game " + std::to_string(round) + " not played: " + r.reason);
+    ++tally_.notPlayed;
+    return false;
+  }
   // The names are known only once the game has begun.
   game.WhiteName = white.Name();
   game.BlackName = black.Name();
@@ -267,7 +278,7 @@ int TDxpCommand::Run() {
   if (!o_.pdnOut.empty()) PrintLine("games written to " + o_.pdnOut);
   if (tally_.faults > 0)
     PrintLine(std::to_string(tally_.faults) + " game(s) ended by an error of the other side");
-  return complete && tally_.faults == 0 ? 0 : 1;
+  return complete && tally_.faults == 0 && tally_.notPlayed == 0 ? 0 : 1;
 }
 
 int Dxp(const Args& args) {
