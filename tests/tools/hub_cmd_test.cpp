@@ -119,14 +119,15 @@ TEST(QuorlinMatchHub, OurHubEngineAsTheOutsideEngine) {
   EXPECT_EQ(report.gamesStopped, 0);
 }
 
-// A Hub engine that answers every search with the move in $MOVE, or not at
-// all when $MOVE is "silent".
+// A Hub engine that answers every search with the move in $MOVE, not at all
+// when $MOVE is "silent", and ends when it is "exit".
 const char* const kScriptedEngine =
     "while read line; do\n"
     "  case \"$line\" in\n"
     "    hub) echo 'id name=Scripted'; echo wait;;\n"
     "    init) echo ready;;\n"
-    "    'go think') if [ \"$MOVE\" != silent ]; then echo \"done move=$MOVE\"; fi;;\n"
+    "    'go think') if [ \"$MOVE\" = exit ]; then exit 0; fi\n"
+    "                if [ \"$MOVE\" != silent ]; then echo \"done move=$MOVE\"; fi;;\n"
     "  esac\n"
     "done\n";
 
@@ -162,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(BrokenCase{"Illegal", "11-16", "unknown: Scripted sent an illegal move 11-16"},
                     BrokenCase{"Garbage", "e7-e5", "unknown: Scripted sent a move \"e7-e5\""},
                     BrokenCase{"NoMove", "", "answered \"done move=\" without a move"},
-                    BrokenCase{"Silent", "silent", "lost on time: Scripted gave no move within 1.0 s"}),
+                    BrokenCase{"Silent", "silent", "lost on time: Scripted gave no move within 1.0 s"},
+                    BrokenCase{"Ends", "exit", "unknown: Scripted ended while thinking"}),
     [](const testing::TestParamInfo<BrokenCase>& i) { return std::string(i.param.label); });
 
 }  // namespace
