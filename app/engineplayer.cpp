@@ -41,14 +41,14 @@ std::filesystem::path ResolveEngineFile(const std::string& given, int variant) {
                            "\" not found (looked in the working folder and in " + folder.string() + ")");
 }
 
-bool ChooseBookMove(const TGame& game, TRandom& rng, TMove& move) {
-  if (!BookOpen()) return false;
+bool ChooseBookMove(const TOpeningBook& book, const TGame& game, TRandom& rng, TMove& move) {
+  if (!book.IsOpen()) return false;
   const TGameParams& p = game.Params;
   const int plies =
       game.Header.NumerationFrom + 1 + LinePlies(game) + (game.Header.FirstMove == TDColor::black ? 1 : 0);
   if (PiecesOnBoard(game.CurBoard, p) < kBookMinPieces || plies / 2 > kBookLastMove) return false;
   auto moves = std::make_unique<TOpenMoves>();
-  BookLookup(p, *moves, game.CurBoard, static_cast<int>(game.SideToMove));
+  book.Lookup(p, *moves, game.CurBoard, static_cast<int>(game.SideToMove));
   const int n = moves->Op_moves;
   if (n == 0) return false;
   // The good moves that lead the list; a playable first move when there is
@@ -99,6 +99,8 @@ TEnginePlayer::TEnginePlayer(const TEnginePlayerOptions& options) : options_(opt
   engine_->ThreadsCount = options.threads;
   engine_->AnalysisMode = false;
   if (!options.edFolder.empty()) engine_->SetEDFolder(options.edFolder);
+  if (!options.book.empty() && !engine_->OpenBook(options.book))
+    throw std::runtime_error("cannot open the opening book \"" + options.book + "\"");
   label_ = options.label.empty() ? options.file.stem().string() : options.label;
 }
 
@@ -110,7 +112,7 @@ TPlayerReply TEnginePlayer::Think(const TGame& game, const TGameClock& clock,
                                   const TInterruptCheck& interrupted) {
   const auto started = std::chrono::steady_clock::now();
   TPlayerReply reply;
-  if (options_.useBook && engine_->UseBook() && ChooseBookMove(game, rng_, reply.move)) {
+  if (engine_->UseBook() && ChooseBookMove(engine_->OpeningBook(), game, rng_, reply.move)) {
     reply.kind = TPlayerReply::Kind::Move;
     reply.message = "book move";
     return reply;

@@ -44,7 +44,7 @@ struct TEnginePlayerOptions {
   int threads = 1;             // worker threads (0 = one per root move)
   int hashMb = 32;
   std::string edFolder;  // endgame databases; empty = none
-  bool useBook = false;  // play moves of the open book when the engine allows it
+  std::string book;      // opening book (.cbk) played from when the engine allows it; empty = none
   std::string label;     // name shown; empty = the file's stem
   uint64_t seed = 1;     // random choice among book moves
 };
@@ -85,10 +85,10 @@ std::filesystem::path ExecutableFolder();
 // std::runtime_error naming both places when neither has it.
 std::filesystem::path ResolveEngineFile(const std::string& given, int variant);
 
-// A move of the open opening book for the game's position, chosen as play
-// mode chooses (the good moves first, at random among them), when the book
-// may be used there: a book is open, at least 12 pieces stand on the board and
-// the game is at most at move 15. False when there is none.
-bool ChooseBookMove(const TGame& game, TRandom& rng, TMove& move);
+// A move of the opening book for the game's position, chosen as play mode
+// chooses (the good moves first, at random among them), when the book may be
+// used there: it is open, at least 12 pieces stand on the board and the game
+// is at most at move 15. False when there is none.
+bool ChooseBookMove(const TOpeningBook& book, const TGame& game, TRandom& rng, TMove& move);
 
 }  // namespace quorlin

@@ -143,15 +143,16 @@ bool THubSession::EnsureEngine() {
     }
     engine->ThreadsCount = threads_;
     engine->SetEDFolder(edFolder_);
+    // What goes wrong inside a search reaches the interface.
+    engine->SetLog([this](const std::string& text) { Error(text); });
     baseEvf_ = engine->EvalFunc();
     engine_ = std::move(engine);
   } catch (const std::exception& e) {
     Error(std::string("cannot load the engine: ") + e.what());
     return false;
   }
-  BookClose();
   if (!book_.empty() && variant_ == kInternational) {
-    if (!BookIni(book_))
+    if (!engine_->OpenBook(book_))
       Error("opening book \"" + book_ + "\" cannot be opened");
     else if (!engine_->UseBook())
       Error("the engine description does not use a book (UseBook is off); the book is not used");
@@ -240,7 +241,7 @@ void THubSession::Go(const THubLine& line) {
 
   if (mode == TGoMode::Think && !book_.empty() && engine_->UseBook()) {
     TMove bookMove;
-    if (ChooseBookMove(game_, rng_, bookMove)) {
+    if (ChooseBookMove(engine_->OpeningBook(), game_, rng_, bookMove)) {
       Write(HubLine("done", {{"move", WireMoveText(ToWireMove(bookMove, game_.Params))}}));
       return;
     }

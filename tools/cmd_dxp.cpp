@@ -19,7 +19,6 @@
 #include "app/dxpsession.h"
 #include "app/engineplayer.h"
 #include "app/matchgame.h"
-#include "engine/book.h"
 #include "games/pdnfile.h"
 #include "rules/variants.h"
 #include "tools/command.h"
@@ -175,10 +174,7 @@ int TDxpCommand::Run() {
   eo.hashMb = o_.hashMb;
   eo.edFolder = o_.edFolder;
   eo.label = "Quorlin " + eo.file.stem().string();
-  if (!o_.book.empty()) {
-    if (!BookIni(o_.book)) throw std::runtime_error("cannot open the opening book \"" + o_.book + "\"");
-    eo.useBook = true;
-  }
+  eo.book = o_.book;
   engine_ = std::make_unique<TEnginePlayer>(eo);
   if (!o_.book.empty() && !engine_->Engine().UseBook())
     PrintLine("note: " + eo.file.string() + " does not use a book (UseBook is off); the book is not used");

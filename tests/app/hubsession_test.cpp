@@ -337,7 +337,6 @@ TEST_F(HubSession, BookMovesComeAtOnceWhenTheEngineUsesABook) {
   Send("go analyze");
   EXPECT_NE(WaitFor("done"), "");
   EXPECT_GE(Count(Take(), "info"), 1);
-  BookClose();
 }
 
 }  // namespace
