@@ -119,6 +119,28 @@ TEST(QuorlinMatchHub, OurHubEngineAsTheOutsideEngine) {
   EXPECT_EQ(report.gamesStopped, 0);
 }
 
+TEST(QuorlinMatchOutside, ArgumentErrors) {
+  struct Case {
+    std::string args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"match russian Analytic.eng hub:true", 1,
+       "Hub engines play International, International Killer and Frisian, not Russian"},
+      {"match international Analytic.eng hub:", 2, "hub: needs the command that starts the engine"},
+      {"match international Analytic.eng \"hub:exit 0\" --timeout 1", 1, "did not answer hub with wait"},
+      {"match frisian Analytic.eng dxp:127.0.0.1:1", 1, "DXP programs play International only"},
+      {"match international Analytic.eng dxp:nohost", 2, "expected dxp:HOST:PORT"},
+      {"match international Analytic.eng dxp:127.0.0.1:1 --timeout 1", 1, "cannot connect to 127.0.0.1:1"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(test::RunQuorlin(c.args, out), c.status) << c.args << "\n" << out;
+    EXPECT_TRUE(Has(out, c.message)) << c.args << "\n" << out;
+  }
+}
+
 // A Hub engine that answers every search with the move in $MOVE, not at all
 // when $MOVE is "silent", and ends when it is "exit".
 const char* const kScriptedEngine =
