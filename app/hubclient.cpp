@@ -70,7 +70,6 @@ bool THubPlayer::Open(std::string& error) {
   const milliseconds grace(options_.graceMs);
   if (!Send("hub") || WaitFor("wait", grace, line) != TChildProcess::TRead::Line) {
     error = "\"" + options_.command + "\" did not answer hub with wait";
-    Close();
     process_.Stop(milliseconds(0));
     return false;
   }
