@@ -33,11 +33,14 @@ std::string ReadUntil(TChildProcess& p, const std::string& command, std::vector<
   return "";
 }
 
+bool StartHub(TChildProcess& hub, std::string& error) {
+  return hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error);
+}
+
 TEST(QuorlinHub, AScriptedInterfaceSession) {
   TChildProcess hub;
   std::string error;
-  ASSERT_TRUE(hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error))
-      << error;
+  ASSERT_TRUE(StartHub(hub, error)) << error;
   std::vector<std::string> seen;
   hub.WriteLine("hub");
   ASSERT_EQ(ReadUntil(hub, "wait", seen), "wait");
@@ -66,8 +69,7 @@ TEST(QuorlinHub, AScriptedInterfaceSession) {
 TEST(QuorlinHub, EndsWhenItsInputCloses) {
   TChildProcess hub;
   std::string error;
-  ASSERT_TRUE(hub.Start(Quorlin() + " hub Analytic.eng --hash 8", test::FreshDir("hub").string(), error))
-      << error;
+  ASSERT_TRUE(StartHub(hub, error)) << error;
   std::vector<std::string> seen;
   hub.WriteLine("init");
   ASSERT_EQ(ReadUntil(hub, "ready", seen), "ready");
