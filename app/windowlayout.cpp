@@ -4,7 +4,7 @@
 
 namespace quorlin {
 
-TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePercent, int displayMode) {
+TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePercent, bool showGrid) {
   TMainLayout l;
   const int s = std::max(1, std::min(clientWidth, clientHeight));
   l.shorterSide = s;
@@ -31,7 +31,7 @@ TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePerc
 
   const int a = l.panelArea.h;
   l.gamePanel = l.panelArea;
-  l.gridVisible = displayMode != kDisplayNone;
+  l.gridVisible = showGrid;
   if (a > kGridPanelMinHeight) {
     l.grid = {l.panelArea.x, l.panelArea.y + a - kGridHeight, l.panelArea.w, kGridHeight};
     if (l.gridVisible) l.gamePanel.h = a - kGridHeight - 5;

@@ -21,9 +21,6 @@ enum TMainButton {
   kMainButtonCount
 };
 
-// Engine-output display modes, cycled by the display button.
-enum TDisplayMode { kDisplayNone = 0, kDisplayBook = 1, kDisplayAnalysis = 2 };
-
 constexpr int kGridHeight = 150;        // engine-output grid when the panel area is high
 constexpr int kGridPanelMinHeight = 400;  // above this the grid sits below the move list
 
@@ -43,7 +40,8 @@ struct TMainLayout {
   int panelFontSize = 14;
 };
 
-// brdSizePercent: the board's share of the shorter side (the BrdSize setting).
-TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePercent, int displayMode);
+// brdSizePercent: the board's share of the shorter side (the BrdSize setting);
+// showGrid: the engine-output grid is shown (a display mode other than none).
+TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePercent, bool showGrid);
 
 }  // namespace quorlin

@@ -166,7 +166,7 @@ TEST(BoardGeometry, FirstSideDrawnDarkWhenTheVariantCallsItBlack) {
 }
 
 TEST(WindowLayout, LandscapeAndPortrait) {
-  const TMainLayout land = ComputeMainLayout(1200, 800, 100, kDisplayNone);
+  const TMainLayout land = ComputeMainLayout(1200, 800, 100, false);
   EXPECT_FALSE(land.portrait);
   EXPECT_EQ(land.board, (TPixelRect{0, 0, 800, 800}));
   EXPECT_EQ(land.buttonSize, 100);
@@ -177,12 +177,12 @@ TEST(WindowLayout, LandscapeAndPortrait) {
   EXPECT_FALSE(land.gridVisible);
   EXPECT_EQ(land.gamePanel, land.panelArea);
 
-  const TMainLayout withGrid = ComputeMainLayout(1200, 800, 100, kDisplayAnalysis);
+  const TMainLayout withGrid = ComputeMainLayout(1200, 800, 100, true);
   EXPECT_TRUE(withGrid.gridVisible);
   EXPECT_EQ(withGrid.grid.h, kGridHeight);
   EXPECT_EQ(withGrid.gamePanel.h, 790 - kGridHeight - 5);
 
-  const TMainLayout port = ComputeMainLayout(600, 1000, 90, kDisplayBook);
+  const TMainLayout port = ComputeMainLayout(600, 1000, 90, true);
   EXPECT_TRUE(port.portrait);
   EXPECT_EQ(port.board, (TPixelRect{30, 0, 540, 540}));
   EXPECT_EQ(port.buttons[kButtonMainMenu].y, 1000 - 75 - 5);
@@ -191,10 +191,10 @@ TEST(WindowLayout, LandscapeAndPortrait) {
   EXPECT_EQ(port.panelArea.h, 1000 - 540 - 15 - 75);
 
   // A low panel area: the grid covers the move list.
-  const TMainLayout low = ComputeMainLayout(900, 400, 100, kDisplayAnalysis);
+  const TMainLayout low = ComputeMainLayout(900, 400, 100, true);
   EXPECT_EQ(low.grid, low.panelArea);
   EXPECT_EQ(low.panelFontSize, 20);
-  EXPECT_EQ(ComputeMainLayout(500, 300, 100, kDisplayNone).panelFontSize, 14);
+  EXPECT_EQ(ComputeMainLayout(500, 300, 100, false).panelFontSize, 14);
 }
 
 }  // namespace
