@@ -16,12 +16,12 @@ TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePerc
   const int g = (s - 7 * v) / 8;
   l.buttonSize = v;
   for (int i = 0; i < kMainButtonCount; ++i) {
-    l.slots[i] = l.portrait ? TPixelRect{g + i * (v + g), clientHeight - v - 5, v, v}
+    l.buttonSlots[i] = l.portrait ? TPixelRect{g + i * (v + g), clientHeight - v - 5, v, v}
                             : TPixelRect{clientWidth - v - 5, g + i * (v + g), v, v};
   }
   // Landscape puts the two navigation buttons first.
   static constexpr std::array<int, kMainButtonCount> kLandscapeSlot = {2, 3, 4, 5, 6, 0, 1};
-  for (int b = 0; b < kMainButtonCount; ++b) l.buttons[b] = l.slots[l.portrait ? b : kLandscapeSlot[b]];
+  for (int b = 0; b < kMainButtonCount; ++b) l.buttons[b] = l.buttonSlots[l.portrait ? b : kLandscapeSlot[b]];
 
   l.panelArea = l.portrait ? TPixelRect{5, d + 5, s - 10, clientHeight - d - 15 - v}
                            : TPixelRect{d + 5, 5, clientWidth - d - 15 - v, s - 10};

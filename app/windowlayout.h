@@ -32,7 +32,7 @@ struct TMainLayout {
   std::array<TPixelRect, kMainButtonCount> buttons;
   // Slot i of the button row or column (the rated-game and problem buttons
   // take slots 0.. instead of the main buttons).
-  std::array<TPixelRect, kMainButtonCount> slots;
+  std::array<TPixelRect, kMainButtonCount> buttonSlots;
   TPixelRect panelArea;  // move list plus grid
   TPixelRect gamePanel;  // the move list
   TPixelRect grid;       // engine output

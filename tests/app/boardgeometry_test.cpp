@@ -170,8 +170,8 @@ TEST(WindowLayout, LandscapeAndPortrait) {
   EXPECT_FALSE(land.portrait);
   EXPECT_EQ(land.board, (TPixelRect{0, 0, 800, 800}));
   EXPECT_EQ(land.buttonSize, 100);
-  EXPECT_EQ(land.buttons[kButtonPrevious].y, land.slots[0].y);
-  EXPECT_EQ(land.buttons[kButtonMainMenu].y, land.slots[2].y);
+  EXPECT_EQ(land.buttons[kButtonPrevious].y, land.buttonSlots[0].y);
+  EXPECT_EQ(land.buttons[kButtonMainMenu].y, land.buttonSlots[2].y);
   EXPECT_EQ(land.buttons[kButtonNext].x, 1200 - 100 - 5);
   EXPECT_EQ(land.panelArea, (TPixelRect{805, 5, 1200 - 800 - 15 - 100, 790}));
   EXPECT_FALSE(land.gridVisible);
