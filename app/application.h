@@ -35,6 +35,7 @@
 namespace quorlin {
 
 class TAnalysisThread;
+struct TResultCheck;
 
 // Play mode: the user plays against PlayEngine. Analysis mode: the user moves
 // both sides and AnalysisEngine analyses the shown position.
@@ -89,18 +90,18 @@ struct TUserMoveResult {
 
 // What one timer tick asks of the window.
 struct TTickReport {
-  bool RedrawBoard = false;   // redraw the board of the shown game
-  bool BoardMark = false;     // ... with the last-move mark
+  bool RedrawBoard = false;  // redraw the board of the shown game
+  bool BoardMark = false;    // ... with the last-move mark
   bool RebuildMoveList = false;
-  bool RepaintPanel = false;  // repaint the game panel (clock texts, move list, status)
+  bool RepaintPanel = false;         // repaint the game panel (clock texts, move list, status)
   bool EngineOutputChanged = false;  // EngineOutput() holds new engine output
   // The book moves of the shown position may have changed: in the book
   // display, list them again (BookLookup on the shown game).
   bool BookMovesChanged = false;
-  bool PlayMoveSound = false;  // an engine move was played
-  bool LayoutChanged = false;  // RatedLayout() changed
-  std::optional<TMovesToShow> Autoplay;  // autoplay stepped one move forward
-  std::vector<std::string> Messages;     // to show in message boxes, in this order
+  bool PlayMoveSound = false;               // an engine move was played
+  bool LayoutChanged = false;               // RatedLayout() changed
+  std::optional<TMovesToShow> Autoplay;     // autoplay stepped one move forward
+  std::vector<std::string> Messages;        // to show in message boxes, in this order
   std::vector<std::string> SilentMessages;  // queued silently: for a status line or the log only
 };
 
@@ -256,19 +257,20 @@ class TApplication {
   TQuorlinDB& Database() { return Database_; }
 
  private:
-  struct TTurnContext;
+  static constexpr uint64_t kNoCall = UINT64_MAX;  // runningEpoch_ while no engine call runs
+
   void Startup();
   void StartThinking();
-  void QueueEngineTurn();
-  void QueueAnalysis();
+  void QueueTurn(bool play);
   void QueueLoadEngines(int variant);
   void QueueChooseEngine(const TNewGameChoice& choice, int variant);
   void RunEngineTurn(int64_t generation);
+  bool PlayMove(const TGame& game, int64_t generation);
   void RunAnalysis(int64_t generation);
   void LoadEngineDescriptions(int variant);
   bool LoadDescription(TEngine& engine, const std::string& path, int variant);
-  void AfterResult(bool headerSet, bool stopClock);
-  void ApplyCheck(bool playMode);
+  void ApplyCheck(int64_t generation, bool playMode);
+  void AnnounceResult(const TResultCheck& check);
   void UpdateRating();
   void StopClock();
   void ChargeClock(TTickReport& report);
@@ -276,8 +278,8 @@ class TApplication {
   void CopyEngineOutput(TTickReport& report);
   void RestartAnalysisIfRunning();
   bool NavigationAllowed() const;
+  bool GoToNodeInternal(int node, bool stop);
   void ShowNodeLocked(TGame& game, int node);
-  void LoadBallot(TGame& game, int ballotKind);
   void RefreshVariantParams();
   int64_t Now() const;
   uint32_t RandomBelow(uint32_t n) const;
@@ -286,7 +288,7 @@ class TApplication {
   TApplicationOptions options_;
 
   mutable std::mutex gameLock_;
-  TGame CurrentGame;       // guarded by gameLock_
+  TGame CurrentGame;        // guarded by gameLock_
   int64_t generation_ = 0;  // guarded by gameLock_: changes with every change of the shown game
 
   // Each engine publishes in its own record and obeys its own stop flag.
@@ -304,11 +306,12 @@ class TApplication {
   std::string playName_;  // guarded by nameLock_
 
   std::unique_ptr<TAnalysisThread> thread_;
-  std::atomic<int> playTurns_{0};      // engine turns queued or running
-  std::atomic<int> analysisTurns_{0};  // analysis runs queued or running
-  std::atomic<uint64_t> stopEpoch_{0};            // raised by every StopEngines
-  std::atomic<uint64_t> runningEpoch_{UINT64_MAX};  // epoch of the running engine call
-  std::atomic<uint64_t> variantLoads_{0};          // newest engine-loading job
+  std::atomic<int> playTurns_{0};                // engine turns queued or running
+  std::atomic<int> analysisTurns_{0};            // analysis runs queued or running
+  std::atomic<uint64_t> stopEpoch_{0};           // raised by every StopEngines
+  std::atomic<uint64_t> runningEpoch_{kNoCall};  // epoch of the running engine call
+  std::atomic<bool> moveNow_{false};             // the running engine turn is to play at once
+  std::atomic<uint64_t> variantLoads_{0};        // newest engine-loading job
 
   mutable std::mutex clockLock_;
   TTime Clock;                 // guarded by clockLock_

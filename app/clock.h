@@ -21,7 +21,7 @@ struct TTime {
   // Centiseconds per side: with a time per game the time left, with a time
   // per move the time used so far.
   std::array<int32_t, 2> TimeElapsed{};
-  int32_t MovesCount = 0;  // 0: a time per game; else moves per allotment (1)
+  int32_t MovesCount = 0;                // 0: a time per game; else moves per allotment (1)
   std::array<int32_t, 2> TimeControl{};  // centiseconds: per game, or per move
   std::string WhitePrint;                // clock text of side white as shown
   std::string BlackPrint;                // clock text of side black as shown
