@@ -143,7 +143,7 @@ QAction* MainWindow::AddAction(QMenu* menu, const QString& name, const QString& 
   if (!key.isEmpty()) a->setShortcut(key);
   a->setShortcutContext(Qt::WindowShortcut);
   connect(a, &QAction::triggered, this, [run = std::move(run)] { run(); });
-  menu->addAction(a);
+  if (menu) menu->addAction(a);
   addAction(a);  // shortcuts work while the menu bar is hidden too
   actions_[name] = a;
   return a;
@@ -199,10 +199,9 @@ void MainWindow::BuildMenus() {
   move->addSeparator();
   AddAction(move, "previous", tr("Previous move"), QKeySequence::Undo, [this] { StepBack(); });
   AddAction(move, "next", tr("Next move"), QKeySequence::Redo, [this] { StepForward(); });
-  AddAction(move, "previousArrow", tr("Previous move"), QKeySequence(Qt::Key_Left), [this] { StepBack(); })
-      ->setVisible(false);
-  AddAction(move, "nextArrow", tr("Next move"), QKeySequence(Qt::Key_Right), [this] { StepForward(); })
-      ->setVisible(false);
+  // The arrow keys do the same without a menu entry of their own.
+  AddAction(nullptr, "previousArrow", tr("Previous move"), QKeySequence(Qt::Key_Left), [this] { StepBack(); });
+  AddAction(nullptr, "nextArrow", tr("Next move"), QKeySequence(Qt::Key_Right), [this] { StepForward(); });
   AddAction(move, "first", tr("Start of the game"), QKeySequence(Qt::Key_Home), [this] { GoToFirst(); });
   AddAction(move, "last", tr("End of the line"), QKeySequence(Qt::Key_End), [this] { GoToLast(); });
   QAction* autoplay = AddAction(move, "autoplay", tr("Autoplay"), QKeySequence("Ctrl+P"),
@@ -866,7 +865,15 @@ void MainWindow::SetPiecePictures(const QString& name) {
 void MainWindow::ChooseVariant(int variant) {
   CloseCommentPanel();
   evalHistory_.Clear();
+  bool noMoves = false;
+  {
+    auto game = app_.LockGame();
+    noMoves = FirstChild(*game, 0) == 0;
+  }
   app_.SelectVariant(variant, false);
+  // Moves already played stay when the board keeps its shape; a game without
+  // moves starts in the chosen variant's own start position.
+  if (noMoves) app_.NewGame(kBallotNone);
   ring_.Clear();
   reachable_.clear();
   RedrawBoard();
