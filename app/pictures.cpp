@@ -167,17 +167,17 @@ TImageRGBA DrawBoardTexture(TBoardStyle style, bool dark, int size) {
     return img;
   }
   // Wood: long, slightly wavy growth rings along x, with fine pores.
-  const TColour early = dark ? Rgb(126, 74, 40) : Rgb(232, 196, 146);
-  const TColour late = dark ? Rgb(84, 46, 24) : Rgb(205, 160, 105);
+  const TColour early = dark ? Rgb(132, 80, 44) : Rgb(238, 210, 166);
+  const TColour late = dark ? Rgb(96, 56, 30) : Rgb(218, 180, 128);
   const uint32_t seed = dark ? 101 : 11;
   for (int y = 0; y < size; ++y) {
     for (int x = 0; x < size; ++x) {
       const double warp = Fbm(x / 260.0, y / 60.0, seed, 4);
-      const double rings = y / 23.0 + warp * 6.0 + std::sin(x / 170.0) * 0.6;
-      const double t = Smooth(0.55, 0.95, rings - std::floor(rings));
+      const double rings = y / 30.0 + warp * 4.0 + std::sin(x / 170.0) * 0.5;
+      const double t = Smooth(0.6, 0.95, rings - std::floor(rings));
       const double pores = Fbm(x / 3.0, y / 1.2, seed + 5, 2);
-      TColour c = Mix(early, late, t * 0.85);
-      c = Scale(c, 0.94 + pores * 0.1 + (Fbm(x / 400.0, y / 400.0, seed + 9, 2) - 0.5) * 0.1);
+      TColour c = Mix(early, late, t * 0.75);
+      c = Scale(c, 0.96 + pores * 0.06 + (Fbm(x / 400.0, y / 400.0, seed + 9, 2) - 0.5) * 0.08);
       img.At(x, y) = Pack(c);
     }
   }

@@ -90,6 +90,12 @@ QImage DrawBoard(const TBoardDrawState& state, const TPictureSet& pictures) {
       p.drawEllipse(QPointF(r.center()) + QPointF(0.5, 0.5), radius, radius);
     }
   }
+  // A thin frame in the dark colour shows where the board ends, also where
+  // light corner squares meet the light margin.
+  const TPixelRect b = g.BoardRect();
+  p.setPen(QPen(darkColour.darker(130), 3));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(b.x - 2.5, b.y - 2.5, b.w + 5, b.h + 5));
   return out;
 }
 

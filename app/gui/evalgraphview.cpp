@@ -28,7 +28,8 @@ void EvalGraphView::paintEvent(QPaintEvent*) {
   const double mid = r.center().y();
   p.drawLine(QPointF(r.left(), mid), QPointF(r.right(), mid));
   const int span = std::max(1, plies_);
-  auto xOf = [&](int ply) { return r.left() + r.width() * ply / span; };
+  const QRectF inner = r.adjusted(6, 0, -6, 0);
+  auto xOf = [&](int ply) { return inner.left() + inner.width() * ply / span; };
   auto yOf = [&](float v) { return mid - (r.height() / 2 - 2) * v / kGraphRange; };
   if (current_ >= 0) {
     p.setPen(QPen(QColor(120, 120, 120), 1, Qt::DashLine));

@@ -15,7 +15,7 @@ const QColor kCommentGrey(0xFFA9A9A9);
 
 GamePanel::GamePanel(QWidget* parent) : QWidget(parent), scroll_(new QScrollBar(Qt::Vertical, this)) {
   font_ = QFont("DejaVu Sans");
-  font_.setPointSize(14);
+  font_.setPixelSize(14);
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);
@@ -25,8 +25,8 @@ GamePanel::GamePanel(QWidget* parent) : QWidget(parent), scroll_(new QScrollBar(
 }
 
 void GamePanel::SetFontSize(int points) {
-  if (font_.pointSize() == points) return;
-  font_.setPointSize(points);
+  if (font_.pixelSize() == points) return;
+  font_.setPixelSize(points);
   Rebuild(lastGame_);
 }
 
@@ -41,14 +41,14 @@ int GamePanel::LineHeight() const { return QFontMetrics(font_).boundingRect("O")
 
 int GamePanel::HeaderHeight() const {
   QFont bigger = font_;
-  bigger.setPointSize(font_.pointSize() + 1);
+  bigger.setPixelSize(font_.pixelSize() + 1);
   return QFontMetrics(font_).height() + QFontMetrics(bigger).height();
 }
 
 int GamePanel::StatusHeight() const {
   QFont small = font_;
   small.setItalic(true);
-  small.setPointSize(std::max(6, font_.pointSize() - 2));
+  small.setPixelSize(std::max(6, font_.pixelSize() - 2));
   const int h = QFontMetrics(small).height() + 2;
   return height() > 400 ? 2 * h : h;
 }
@@ -130,7 +130,7 @@ void GamePanel::paintEvent(QPaintEvent*) {
   // Header.
   if (header_.clocks) {
     QFont big = font_;
-    big.setPointSize(font_.pointSize() + 4);
+    big.setPixelSize(font_.pixelSize() + 4);
     big.setBold(true);
     p.setFont(big);
     p.setPen(Qt::black);
@@ -140,7 +140,7 @@ void GamePanel::paintEvent(QPaintEvent*) {
     const int top = QFontMetrics(font_).height();
     if (!header_.gameNumber.isEmpty()) {
       QFont small = font_;
-      small.setPointSize(std::max(6, font_.pointSize() - 3));
+      small.setPixelSize(std::max(6, font_.pixelSize() - 3));
       p.setFont(small);
       p.setPen(Qt::darkGray);
       p.drawText(QRect(4, 0, w, top), Qt::AlignLeft | Qt::AlignVCenter, header_.gameNumber);
@@ -150,7 +150,7 @@ void GamePanel::paintEvent(QPaintEvent*) {
     p.drawText(QRect(0, 0, w, top), Qt::AlignHCenter | Qt::AlignVCenter, header_.title);
     QFont sub = font_;
     sub.setItalic(true);
-    sub.setPointSize(std::max(6, font_.pointSize() - 2));
+    sub.setPixelSize(std::max(6, font_.pixelSize() - 2));
     p.setFont(sub);
     p.drawText(QRect(0, top, w, headerH - top), Qt::AlignHCenter | Qt::AlignVCenter, header_.subtitle);
   }
@@ -180,7 +180,7 @@ void GamePanel::paintEvent(QPaintEvent*) {
   // Status line.
   QFont status = font_;
   status.setItalic(true);
-  status.setPointSize(std::max(6, font_.pointSize() - 2));
+  status.setPixelSize(std::max(6, font_.pixelSize() - 2));
   p.setFont(status);
   p.setPen(Qt::black);
   const QRect box(4, height() - StatusHeight(), w - 8, StatusHeight());

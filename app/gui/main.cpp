@@ -132,6 +132,9 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       } else if (a == "--help" || a == "-h") {
         Usage();
         std::exit(0);
+      } else if (a.size() > 1 && a[0] == '-' && a[1] != '-') {
+        // Qt's own options (-platform NAME, -style NAME, ...) are left to Qt.
+        if (i + 1 < argc && argv[i + 1][0] != '-') ++i;
       } else {
         std::cerr << "quorlin-draughts: unknown option " << a << "\n";
         return std::nullopt;
@@ -288,8 +291,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const TOptions& o = *options;
-  const bool tool = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports;
-  if (tool && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const bool tool = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || o.measureStartup;
+  const bool offscreen = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports;
+  if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (o.checkExports) {
     InitRules();
     return CheckExports(std::cout) ? 0 : 1;

@@ -420,7 +420,9 @@ void MainWindow::BuildCommentPanel() {
 // --- Layout ------------------------------------------------------------------------------
 
 void MainWindow::LayoutChildren() {
-  const bool analysis = app_.Mode() == TPlayMode::Analysis;
+  shownMode_ = app_.Mode();
+  shownDisplay_ = app_.DisplayMode();
+  const bool analysis = shownMode_ == TPlayMode::Analysis;
   const TMainLayout l = ComputeMainLayout(central_->width(), central_->height(), Settings.BrdSize.load(),
                                           app_.DisplayMode() != kDisplayNone);
   auto geom = [](QWidget* w, const TPixelRect& r) { w->setGeometry(r.x, r.y, r.w, r.h); };
@@ -641,6 +643,12 @@ void MainWindow::OnTick() {
   ticking_ = true;
   const TTickReport r = app_.Tick();
   if (r.LayoutChanged) RefreshRatedLayout();
+  if (app_.Mode() != shownMode_ || app_.DisplayMode() != shownDisplay_) {
+    // The mode changed (menu, new-game window or a game loaded elsewhere).
+    RefreshModeActions();
+    LayoutChildren();
+    RefreshGraph();
+  }
   if (r.Autoplay) ShowMoves(*r.Autoplay);
   if (r.RedrawBoard) RedrawBoard();
   if (r.RebuildMoveList) {

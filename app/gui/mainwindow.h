@@ -150,6 +150,8 @@ class MainWindow : public QMainWindow {
   bool blind_ = false;
   bool ticking_ = false;
   bool firstPaintSent_ = false;
+  TPlayMode shownMode_ = TPlayMode::Play;  // mode and display mode the layout was made for
+  int shownDisplay_ = -1;
 
   // Step-by-step display: the boards still to show, each with its pause.
   struct TAnimationStep {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <future>
 
 #include "app/folders.h"
 #include "app/pictures.h"
@@ -34,17 +35,27 @@ TPictureSet BuiltInPictures() {
   // The textures come from the same drawing code as the shipped "Wood" set;
   // when that set lies beside the program it is read instead, which is much
   // quicker than drawing 920x920 pixels of wood grain at start.
+  // The two textures are decoded on threads of their own while the pieces
+  // are drawn here.
   TPictureSet set;
   const QString shipped = QString::fromStdString(ProgramFolder) + "Pictures/Boards/Wood/";
-  if (!set.light.load(shipped + "light.png") || !set.dark.load(shipped + "dark.png")) {
-    set.light = ToQImage(DrawBoardTexture(TBoardStyle::Green, false));
-    set.dark = ToQImage(DrawBoardTexture(TBoardStyle::Green, true));
-  }
+  auto load = [](const QString& path) {
+    QImage img;
+    return img.load(path) ? img.convertToFormat(QImage::Format_ARGB32) : QImage();
+  };
+  auto light = std::async(std::launch::async, load, shipped + "light.png");
+  auto dark = std::async(std::launch::async, load, shipped + "dark.png");
   set.ws = ToQImage(DrawPiece(TPieceStyle::Turned, true, false));
   set.wk = ToQImage(DrawPiece(TPieceStyle::Turned, true, true));
   set.bs = ToQImage(DrawPiece(TPieceStyle::Turned, false, false));
   set.bk = ToQImage(DrawPiece(TPieceStyle::Turned, false, true));
   set.sel = ToQImage(DrawMoveMarker());
+  set.light = light.get();
+  set.dark = dark.get();
+  if (set.light.isNull() || set.dark.isNull() || set.light.size() != set.dark.size()) {
+    set.light = ToQImage(DrawBoardTexture(TBoardStyle::Green, false));
+    set.dark = ToQImage(DrawBoardTexture(TBoardStyle::Green, true));
+  }
   return set;
 }
 
