@@ -3,6 +3,7 @@
 //   quorlin-draughts                        opens the main window
 //   quorlin-draughts --screenshot OUT.png [--variant V] [--fen FEN] [--moves "c3-d4 f6-g5 ..."]
 //                    [--size WxH] [--analyse SECONDS] [--reversed] [--coordinates]
+//                    [--board SET] [--pieces SET]
 //                                           draws the window offscreen into OUT.png and exits
 //   quorlin-draughts --measure-startup      prints the time until the first picture
 //   quorlin-draughts --measure-latency SECONDS [--variant V]
@@ -93,6 +94,7 @@ struct TOptions {
   std::string variant;
   std::string fen;
   std::string moves;
+  std::string board, pieces;  // picture sets for this run
   int width = 1180, height = 760;
   double analyse = 0;
   bool reversed = false;
@@ -104,7 +106,8 @@ struct TOptions {
 
 void Usage() {
   std::cerr << "usage: quorlin-draughts [--screenshot OUT.png [--variant V] [--fen FEN] [--moves MOVES]\n"
-               "                         [--size WxH] [--analyse SECONDS] [--reversed] [--coordinates]]\n"
+               "                         [--size WxH] [--analyse SECONDS] [--reversed] [--coordinates]\n"
+               "                         [--board SET] [--pieces SET]]\n"
                "                        [--measure-startup] [--measure-latency SECONDS [--variant V]]\n"
                "                        [--check-exports]\n";
 }
@@ -122,6 +125,7 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
     };
     std::optional<std::string> v;
     if (a == "--screenshot" || a == "--variant" || a == "--fen" || a == "--moves" || a == "--size" ||
+        a == "--board" || a == "--pieces" ||
         a == "--analyse" || a == "--measure-latency") {
       v = value();
       if (!v) return std::nullopt;
@@ -135,6 +139,10 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
         o.fen = *v;
       } else if (a == "--moves") {
         o.moves = *v;
+      } else if (a == "--board") {
+        o.board = *v;
+      } else if (a == "--pieces") {
+        o.pieces = *v;
       } else if (a == "--size") {
         const size_t x = v->find('x');
         if (x == std::string::npos) throw std::invalid_argument("size");
@@ -216,7 +224,9 @@ bool SetUpPosition(TApplication& app, const TOptions& o) {
         }
       }
       if (!found) {
-        std::cerr << "quorlin-draughts: --moves: \"" << token << "\" is not a legal move here\n";
+        std::cerr << "quorlin-draughts: --moves: \"" << token << "\" is not a legal move here; expected one of:";
+        for (int i = 1; i <= count; ++i) std::cerr << " " << MoveText(list[i], g.Params, kStyleExtended, "x");
+        std::cerr << "\n";
         ok = false;
         return;
       }
@@ -230,6 +240,9 @@ bool SetUpPosition(TApplication& app, const TOptions& o) {
 int Screenshot(TApplication& app, MainWindow& w, const TOptions& o) {
   const TPlayMode savedMode = app.Mode();
   const bool savedCoords = Settings.Showcoords.load();
+  const std::string savedBoard = Settings.BoardName, savedPieces = Settings.PiecesName;
+  if (!o.board.empty()) w.SetBoardPictures(QString::fromStdString(o.board));
+  if (!o.pieces.empty()) w.SetPiecePictures(QString::fromStdString(o.pieces));
   if (o.coordinates) Settings.Showcoords = true;
   if (!SetUpPosition(app, o)) return 2;
   if (o.reversed) app.SetBoardReversed(true);
@@ -247,6 +260,8 @@ int Screenshot(TApplication& app, MainWindow& w, const TOptions& o) {
   app.StopEngines();
   app.SetMode(savedMode);
   Settings.Showcoords = savedCoords;
+  Settings.BoardName = savedBoard;
+  Settings.PiecesName = savedPieces;
   if (!saved) std::cerr << "quorlin-draughts: cannot write " << o.screenshot << "\n";
   return saved ? 0 : 1;
 }
@@ -331,6 +346,8 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName("quorlin-draughts");
   const std::unique_ptr<TApplication> appObject = MakeApplication();
   TApplication& app = *appObject;
+  // The tools leave the user's settings as they found them.
+  const int savedVariant = Settings.DefTypeOfGame.load();
   if (!o.variant.empty()) {
     const int v = FindVariant(o.variant);
     if (v == 0) {
@@ -366,7 +383,10 @@ int main(int argc, char** argv) {
     w.show();
     rc = qapp.exec();
   }
-  if (tool) w.close();
+  if (tool) {
+    Settings.DefTypeOfGame = savedVariant;
+    w.close();
+  }
   app.Shutdown();
   return rc;
 }
