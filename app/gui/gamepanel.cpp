@@ -185,8 +185,12 @@ void GamePanel::paintEvent(QPaintEvent*) {
   p.setPen(Qt::black);
   const QRect box(4, height() - StatusHeight(), w - 8, StatusHeight());
   p.fillRect(QRect(0, box.top(), w, box.height()), QColor(245, 245, 240));
-  const int flags = Qt::AlignLeft | Qt::AlignVCenter | (height() > 400 ? Qt::TextWordWrap : 0);
-  p.drawText(box, flags, status_.trimmed());
+  if (height() > 400) {
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, status_.trimmed());
+  } else {
+    const QString line = QFontMetrics(status).elidedText(status_.trimmed(), Qt::ElideRight, box.width());
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, line);
+  }
 }
 
 void GamePanel::mousePressEvent(QMouseEvent* e) {

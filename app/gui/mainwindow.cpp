@@ -198,7 +198,8 @@ void MainWindow::BuildMenus() {
   });
   move->addSeparator();
   AddAction(move, "previous", tr("Previous move"), QKeySequence::Undo, [this] { StepBack(); });
-  AddAction(move, "next", tr("Next move"), QKeySequence::Redo, [this] { StepForward(); });
+  AddAction(move, "next", tr("Next move"), QKeySequence::Redo, [this] { StepForward(); })
+      ->setShortcuts({QKeySequence::Redo, QKeySequence("Ctrl+Y")});
   // The arrow keys do the same without a menu entry of their own.
   AddAction(nullptr, "previousArrow", tr("Previous move"), QKeySequence(Qt::Key_Left), [this] { StepBack(); });
   AddAction(nullptr, "nextArrow", tr("Next move"), QKeySequence(Qt::Key_Right), [this] { StepForward(); });
