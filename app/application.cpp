@@ -134,17 +134,18 @@ void TApplication::EditGame(const std::function<void(TGame&)>& edit) {
 
 void TApplication::LoadGame(TGame game, int node) {
   StopEngines();
-  int show = 0;
+  int show = 0, variant = 0;
   {
     std::lock_guard<std::mutex> g(gameLock_);
     CurrentGame = std::move(game);
     show = node >= 0 ? node : CurrentGame.Header.ShowFrom;
+    variant = CurrentGame.Header.TypeOfGame;
     ++generation_;
   }
   if (ratedLayout_.exchange(false)) layoutChanged_ = true;
   SetAutoplay(false);
   SetMode(TPlayMode::Analysis);
-  SelectVariant(LockGame()->Header.TypeOfGame, true);
+  SelectVariant(variant, true);
   if (!GoToNodeInternal(show, false)) GoToNodeInternal(0, false);
 }
 
@@ -207,6 +208,10 @@ std::string TApplication::PlayEngineName() const {
   return playName_;
 }
 
+std::pair<int, int> TApplication::EngineVariants() const {
+  return {AnalysisEngine->TypeOfGame(), PlayEngine->TypeOfGame()};
+}
+
 void TApplication::StopEngines() {
   ++stopEpoch_;
   analysisStop_ = true;
@@ -245,10 +250,13 @@ void TApplication::LoadEngineDescriptions(int variant) {
   const std::string path =
       (fs::path(ProgramFolder) / "EnginesTest" / VariantTable[variant].Name / EngineOpts[variant].EngineName)
           .string();
-  LoadDescription(*AnalysisEngine, path, variant);
+  // Both engines read the same file: a fault in it is reported once.
+  const std::string error = LoadDescription(*AnalysisEngine, path, variant);
   LoadDescription(*PlayEngine, path, variant);
+  if (!error.empty()) QueueMessage(error, false);
   // Set the variant up now (table, endgame databases), so that the databases
   // load in the background while the user looks at the new board.
+  if (!options_.PrepareEngines) return;
   for (TEngine* e : {AnalysisEngine.get(), PlayEngine.get()}) {
     try {
       e->InitEngine(variant);
@@ -259,21 +267,19 @@ void TApplication::LoadEngineDescriptions(int variant) {
 }
 
 // Background thread.
-bool TApplication::LoadDescription(TEngine& engine, const std::string& path, int variant) {
-  bool ok = true;
+std::string TApplication::LoadDescription(TEngine& engine, const std::string& path, int variant) {
+  std::string error;
   try {
     if (!engine.LoadFromFile(path, variant)) {
       // Never keep the previous variant's description: its weights belong to
       // another board.
       WriteLog("Engine description not found: " + path);
       engine.SetEvf(*defaultDescription_);
-      ok = false;
     }
   } catch (const std::exception& ex) {
-    WriteLog(ex.what());
-    QueueMessage(ex.what(), false);
+    error = ex.what();
+    WriteLog(error);
     engine.SetEvf(*defaultDescription_);
-    ok = false;
   }
   const TEvalFunc& ef = engine.EvalFunc();
   if (&engine == PlayEngine.get()) {
@@ -284,7 +290,7 @@ bool TApplication::LoadDescription(TEngine& engine, const std::string& path, int
   } else {
     analysisGiveaway_ = ef.Giveaway;
   }
-  return ok;
+  return error;
 }
 
 // --- Requests ------------------------------------------------------------------------------

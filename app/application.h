@@ -117,6 +117,9 @@ struct TApplicationOptions {
   // moves); empty: the thread's generator.
   std::function<uint32_t(uint32_t)> Random;
   int BookMoveDelayMs = 300;  // pause before a book move is played
+  // Set the engines up for a variant (tables, endgame databases) as soon as
+  // it is selected, in the background; otherwise at their first turn.
+  bool PrepareEngines = true;
 };
 
 // A locked view of the shown game.
@@ -218,6 +221,9 @@ class TApplication {
   // Name and rating of the engine the user plays against.
   std::string PlayEngineName() const;
   int PlayEngineElo() const { return playElo_.load(); }
+  // Variants the engines are set up for (AnalysisEngine, PlayEngine): the
+  // current variant once the background thread has loaded them.
+  std::pair<int, int> EngineVariants() const;
   // Waits until no engine work is queued or running (tests, tools; never the window).
   void WaitIdle();
 
@@ -268,7 +274,9 @@ class TApplication {
   bool PlayMove(const TGame& game, int64_t generation);
   void RunAnalysis(int64_t generation);
   void LoadEngineDescriptions(int variant);
-  bool LoadDescription(TEngine& engine, const std::string& path, int variant);
+  // Loads a description; the default one when the file is missing or bad.
+  // Returns what was wrong with a bad file (empty otherwise).
+  std::string LoadDescription(TEngine& engine, const std::string& path, int variant);
   void ApplyCheck(int64_t generation, bool playMode);
   void AnnounceResult(const TResultCheck& check);
   void UpdateRating();

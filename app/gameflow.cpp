@@ -233,7 +233,9 @@ void TApplication::QueueChooseEngine(const TNewGameChoice& choice, int variant) 
     } else if (std::find(files.begin(), files.end(), choice.Engine) != files.end()) {
       chosen = choice.Engine;
     }
-    if (!chosen.empty()) LoadDescription(*PlayEngine, folder + chosen, variant);
+    if (chosen.empty()) return;
+    const std::string error = LoadDescription(*PlayEngine, folder + chosen, variant);
+    if (!error.empty()) QueueMessage(error, false);
   };
   thread_->Queue(std::move(job));
 }

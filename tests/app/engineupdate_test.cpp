@@ -32,6 +32,7 @@ void WriteZip(const fs::path& path, const std::map<std::string, std::string>& en
 
 TEST(EngineUpdate, ExtractsOverTheFolderAndDeletesTheArchive) {
   const fs::path dir = FreshDir("update");
+  fs::create_directories(dir / "EnginesTest/Russian");
   WriteFile(dir / "EnginesTest/Russian/Analytic.eng", "old");
   const fs::path zip = dir / kEngineUpdateFile;
   WriteZip(zip, {{"EnginesTest/Russian/Analytic.eng", "new"}, {"EnginesTest/Thai/Extra.eng", "extra"}});
