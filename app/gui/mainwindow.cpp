@@ -38,6 +38,7 @@ namespace {
 
 constexpr int kTickMs = 25;
 constexpr int kGraphHeight = 64;
+constexpr int kLongPressMs = 600;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -362,8 +363,25 @@ void MainWindow::BuildButtons() {
     CloseCommentPanel();
     StepBack();
   });
+  // A long press on the next-move button turns autoplay on: one move every
+  // 1.25 s until the line ends or the previous-move button is pressed.
+  auto* hold = new QTimer(this);
+  hold->setSingleShot(true);
+  hold->setInterval(kLongPressMs);
+  connect(buttons_[kButtonNext], &QToolButton::pressed, this, [this, hold] {
+    if (!animating_ && app_.CanUserMove()) hold->start();
+  });
+  connect(buttons_[kButtonNext], &QToolButton::released, hold, &QTimer::stop);
+  connect(hold, &QTimer::timeout, this, [this] {
+    app_.SetAutoplay(true);
+    autoplayByHold_ = true;
+  });
   connect(buttons_[kButtonNext], &QToolButton::clicked, this, [this] {
     CloseCommentPanel();
+    if (autoplayByHold_) {
+      autoplayByHold_ = false;
+      return;
+    }
     StepForward();
   });
   resign_ = new QToolButton(central_);
@@ -664,7 +682,9 @@ void MainWindow::OnTick() {
   if (r.PlayMoveSound) PlayMoveSound();
   if (r.EngineOutputChanged) RefreshEngineOutput();
   if (r.BookMovesChanged) RefreshBookMoves();
-  if (QAction* a = Action("autoplay")) a->setChecked(app_.Autoplay());
+  const bool autoplay = app_.Autoplay();
+  if (QAction* a = Action("autoplay")) a->setChecked(autoplay);
+  buttons_[kButtonNext]->setText(QString::fromUtf8(autoplay ? "\u23E9" : "\u25B6"));
   for (const std::string& m : r.Messages) ShowMessage(Q(m));
   ticking_ = false;
 }

@@ -150,6 +150,7 @@ class MainWindow : public QMainWindow {
   bool blind_ = false;
   bool ticking_ = false;
   bool firstPaintSent_ = false;
+  bool autoplayByHold_ = false;  // the press that turned autoplay on is not also a step
   TPlayMode shownMode_ = TPlayMode::Play;  // mode and display mode the layout was made for
   int shownDisplay_ = -1;
 

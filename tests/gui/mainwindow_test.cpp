@@ -337,6 +337,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(CurrentNode(), variation);
   }
 
+  void longPressOnNextPlaysTheLine() {
+    Fresh(kRussian);
+    PlayByTaps({{"c3", "d4"}, {"f6", "g5"}});
+    const int last = CurrentNode();
+    QTest::keyClick(w.get(), Qt::Key_Home);
+    Settle();
+    QTest::mousePress(w->Button(kButtonNext), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(app->Autoplay(), 3000);
+    QTest::mouseRelease(w->Button(kButtonNext), Qt::LeftButton);
+    QCOMPARE(CurrentNode(), 0);  // the press itself was not a step
+    QTRY_COMPARE_WITH_TIMEOUT(CurrentNode(), last, 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(!app->Autoplay(), 4000);  // off at the end of the line
+  }
+
   void commentsAndMarksAreStored() {
     Fresh(kRussian);
     PlayByTaps({{"c3", "d4"}});
