@@ -18,7 +18,8 @@ uint32_t BookMoveColour(int col) {
 std::string EngineStatusLine(const TAnalysisInfo& info) {
   if (!info.Info.empty()) return info.Info;
   if (info.DepthStr.empty()) return "";
-  return info.EngineNm + ": " + info.DepthStr + ", " + info.Speed + ",  " + info.Time + ",  " + info.Edb + "\r";
+  return info.EngineNm + ": " + info.DepthStr + ", " + info.Speed + ",  " + info.Time + ",  " + info.Edb +
+         "\r";
 }
 
 std::vector<TDisplayRow> AnalysisRows(const TAnalysisInfo& info, const std::string& status) {
@@ -27,8 +28,7 @@ std::vector<TDisplayRow> AnalysisRows(const TAnalysisInfo& info, const std::stri
     const TRootMove& m = info.Moves[info.Sort[i]];
     std::string first = m.skip ? "x " : m.analysing ? "* " : "";
     first += FormatEval(m.Eval);
-    std::string second =
-        m.depth > 0 ? "[" + std::to_string(m.depth) + "] " + info.PonderMove + m.PVs : m.PVs;
+    std::string second = m.depth > 0 ? "[" + std::to_string(m.depth) + "] " + info.PonderMove + m.PVs : m.PVs;
     rows.push_back({first, second, kColourText});
   }
   return rows;

@@ -27,8 +27,8 @@ class TEvalHistory {
 };
 
 struct TGraphPoint {
-  int ply = 0;   // 0 = start position
-  int node = 0;  // node of that position on the main line
+  int ply = 0;      // 0 = start position
+  int node = 0;     // node of that position on the main line
   float value = 0;  // clamped to +-kGraphRange
 };
 

@@ -40,7 +40,8 @@ double Smooth(double e0, double e1, double x) {
 
 // Deterministic value noise in [0, 1).
 double Hash(int x, int y, uint32_t seed) {
-  uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u + seed * 2246822519u;
+  uint32_t h =
+      static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u + seed * 2246822519u;
   h = (h ^ (h >> 13)) * 1274126177u;
   h ^= h >> 16;
   return (h & 0xFFFFFF) / double(0x1000000);
@@ -132,12 +133,8 @@ void FillPolygonOutlined(TImageRGBA& img, const std::vector<std::array<double, 2
 std::vector<std::array<double, 2>> CrownShape(double cx, double cy, double w) {
   const double h = w * 0.72;
   const double top = cy - h / 2, bottom = cy + h / 2, l = cx - w / 2, r = cx + w / 2;
-  return {{l, bottom},
-          {l - w * 0.04, top + h * 0.1},
-          {l + w * 0.22, top + h * 0.48},
-          {cx, top - h * 0.05},
-          {r - w * 0.22, top + h * 0.48},
-          {r + w * 0.04, top + h * 0.1},
+  return {{l, bottom},          {l - w * 0.04, top + h * 0.1},  {l + w * 0.22, top + h * 0.48},
+          {cx, top - h * 0.05}, {r - w * 0.22, top + h * 0.48}, {r + w * 0.04, top + h * 0.1},
           {r, bottom}};
 }
 
@@ -229,7 +226,8 @@ TImageRGBA DrawPiece(TPieceStyle style, bool light, bool king, int size) {
     if (style == TPieceStyle::Turned) {
       const TColour gold = Rgb(226, 182, 48);
       const TColour edge = light ? Rgb(120, 80, 10) : Rgb(250, 226, 140);
-      FillPolygonOutlined(img, CrownShape(c, c + size * 0.02, size * 0.44), gold, edge, c, c + size * 0.02, 0.86);
+      FillPolygonOutlined(img, CrownShape(c, c + size * 0.02, size * 0.44), gold, edge, c, c + size * 0.02,
+                          0.86);
     } else {
       const TColour star = light ? Rgb(200, 30, 30) : Rgb(250, 210, 60);
       FillPolygonOutlined(img, StarShape(c, c + size * 0.01, size * 0.27), star, Rgb(40, 20, 10), c, c, 0.82);
@@ -263,7 +261,8 @@ TImageRGBA DrawIcon(int size) {
   for (int y = 0; y < size; ++y) {
     for (int x = 0; x < size; ++x) {
       // Rounded corners.
-      const double cx = std::clamp(x + 0.5, corner, size - corner), cy = std::clamp(y + 0.5, corner, size - corner);
+      const double cx = std::clamp(x + 0.5, corner, size - corner),
+                   cy = std::clamp(y + 0.5, corner, size - corner);
       const double cov = DiscCoverage(std::hypot(x + 0.5 - cx, y + 0.5 - cy), corner);
       const bool darkCell = (x / cell + y / cell) % 2 == 1;
       TColour col = Unpack(darkCell ? darkTex.At(x, y) : lightTex.At(x, y));
@@ -272,8 +271,10 @@ TImageRGBA DrawIcon(int size) {
     }
   }
   const int piece = cell * 92 / 100;
-  Composite(img, DrawPiece(TPieceStyle::Turned, true, false, piece), cell + (cell - piece) / 2, (cell - piece) / 2);
-  Composite(img, DrawPiece(TPieceStyle::Turned, false, true, piece), (cell - piece) / 2, cell + (cell - piece) / 2);
+  Composite(img, DrawPiece(TPieceStyle::Turned, true, false, piece), cell + (cell - piece) / 2,
+            (cell - piece) / 2);
+  Composite(img, DrawPiece(TPieceStyle::Turned, false, true, piece), (cell - piece) / 2,
+            cell + (cell - piece) / 2);
   return img;
 }
 

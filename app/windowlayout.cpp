@@ -17,7 +17,7 @@ TMainLayout ComputeMainLayout(int clientWidth, int clientHeight, int brdSizePerc
   l.buttonSize = v;
   for (int i = 0; i < kMainButtonCount; ++i) {
     l.buttonSlots[i] = l.portrait ? TPixelRect{g + i * (v + g), clientHeight - v - 5, v, v}
-                            : TPixelRect{clientWidth - v - 5, g + i * (v + g), v, v};
+                                  : TPixelRect{clientWidth - v - 5, g + i * (v + g), v, v};
   }
   // Landscape puts the two navigation buttons first.
   static constexpr std::array<int, kMainButtonCount> kLandscapeSlot = {2, 3, 4, 5, 6, 0, 1};

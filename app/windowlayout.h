@@ -21,7 +21,7 @@ enum TMainButton {
   kMainButtonCount
 };
 
-constexpr int kGridHeight = 150;        // engine-output grid when the panel area is high
+constexpr int kGridHeight = 150;          // engine-output grid when the panel area is high
 constexpr int kGridPanelMinHeight = 400;  // above this the grid sits below the move list
 
 struct TMainLayout {

@@ -37,9 +37,10 @@ void DrawAlquerqueLines(QPainter& p, const TBoardGeometry& g, int square, const 
 QImage DrawBoard(const TBoardDrawState& state, const TPictureSet& pictures) {
   const int size = pictures.light.width();
   const QImage light = pictures.light;
-  const QImage dark = pictures.dark.size() == light.size()
-                          ? pictures.dark
-                          : pictures.dark.scaled(light.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QImage dark =
+      pictures.dark.size() == light.size()
+          ? pictures.dark
+          : pictures.dark.scaled(light.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   const TBoardGeometry g(state.params, state.reversed, size);
   QImage out = (g.DarkBackground(state.alquerque) ? dark : light).convertToFormat(QImage::Format_ARGB32);
 

@@ -71,8 +71,9 @@ bool CheckExports(std::ostream& out) {
   });
   check("GeneratePosition", [&] {
     TBrd cells{};
-    const bool ok = Find<bool(uint8_t, uint8_t, uint8_t, uint8_t, TBrd*, bool, bool, bool, const TGameParams*)>(
-        "GeneratePosition")(3, 3, 1, 0, &cells, false, false, false, &russian);
+    const bool ok =
+        Find<bool(uint8_t, uint8_t, uint8_t, uint8_t, TBrd*, bool, bool, bool, const TGameParams*)>(
+            "GeneratePosition")(3, 3, 1, 0, &cells, false, false, false, &russian);
     int pieces = 0;
     for (int8_t c : cells) pieces += c != 0;
     return ok && pieces == 7 ? "" : "no position with 7 pieces";
@@ -82,8 +83,8 @@ bool CheckExports(std::ostream& out) {
     uint8_t count = 0;
     GenerateMoves(start, 0, list, count, russian, true);
     const uint8_t before = count;
-    Find<void(uint8_t*, TMvs*, const TBoard*, const TGameParams*)>("removedoublemoves0")(&count, &list, &start,
-                                                                                          &russian);
+    Find<void(uint8_t*, TMvs*, const TBoard*, const TGameParams*)>("removedoublemoves0")(&count, &list,
+                                                                                         &start, &russian);
     return count == before && count == 7 ? "" : "the start position lost moves";
   });
   for (const char* name : {"initC", "revinit", "inicntnum"}) {
@@ -106,8 +107,8 @@ bool CheckExports(std::ostream& out) {
   });
   check("LoadEngine", [&] {
     TEvalFunc ef;
-    const bool ok = Find<bool(const char*, TEvalFunc*, uint8_t)>("LoadEngine")((dir / "Check.eng").c_str(), &ef,
-                                                                                kRussian);
+    const bool ok = Find<bool(const char*, TEvalFunc*, uint8_t)>("LoadEngine")((dir / "Check.eng").c_str(),
+                                                                               &ef, kRussian);
     return ok && ef.Name == "Export check" ? "" : "the saved description did not come back";
   });
   check("OpenOrCreateDatabase", [&] {

@@ -50,13 +50,13 @@ QUORLIN_EXPORT void BoardToBit64(const TBoard* board, TBitBoard64* bb, uint8_t v
   }
 }
 
-QUORLIN_EXPORT bool GeneratePosition(uint8_t whiteMen, uint8_t blackMen, uint8_t whiteKings, uint8_t blackKings,
-                                     TBrd* cells, bool ownHalf, bool whiteNoCapture, bool blackNoCapture,
-                                     const TGameParams* params) noexcept {
+QUORLIN_EXPORT bool GeneratePosition(uint8_t whiteMen, uint8_t blackMen, uint8_t whiteKings,
+                                     uint8_t blackKings, TBrd* cells, bool ownHalf, bool whiteNoCapture,
+                                     bool blackNoCapture, const TGameParams* params) noexcept {
   try {
     return cells && params &&
-           quorlin::GeneratePosition(whiteMen, blackMen, whiteKings, blackKings, *cells, ownHalf, whiteNoCapture,
-                                     blackNoCapture, *params);
+           quorlin::GeneratePosition(whiteMen, blackMen, whiteKings, blackKings, *cells, ownHalf,
+                                     whiteNoCapture, blackNoCapture, *params);
   } catch (...) {
     return false;
   }

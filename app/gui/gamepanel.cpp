@@ -64,8 +64,8 @@ int GamePanel::FirstLine() const { return scroll_->isVisible() ? scroll_->value(
 void GamePanel::Rebuild(const TGame& game) {
   lastGame_ = game;
   current_ = game.CurMovPos;
-  std::array<QFontMetrics, 4> metrics{QFontMetrics(FontFor(0)), QFontMetrics(FontFor(1)), QFontMetrics(FontFor(2)),
-                                      QFontMetrics(FontFor(3))};
+  std::array<QFontMetrics, 4> metrics{QFontMetrics(FontFor(0)), QFontMetrics(FontFor(1)),
+                                      QFontMetrics(FontFor(2)), QFontMetrics(FontFor(3))};
   list_ = BuildMoveList(game, UsableWidth(), [&](const std::string& t, int attrib) {
     return metrics[std::clamp(attrib, 0, 3)].horizontalAdvance(QString::fromStdString(t));
   });
@@ -108,7 +108,8 @@ QPoint GamePanel::ItemCentre(int node) const {
   for (const TMoveListItem& it : list_.Items) {
     if (it.moverel != node) continue;
     if (it.line < first || it.line >= first + VisibleLines()) return {-1, -1};
-    return {(it.posstart + it.posend) / 2, HeaderHeight() + (it.line - first) * LineHeight() + LineHeight() / 2};
+    return {(it.posstart + it.posend) / 2,
+            HeaderHeight() + (it.line - first) * LineHeight() + LineHeight() / 2};
   }
   return {-1, -1};
 }
@@ -172,7 +173,9 @@ void GamePanel::paintEvent(QPaintEvent*) {
     p.setFont(drawn);
     const QRect box(it.posstart, headerH + (it.line - first) * lineH, it.posend - it.posstart, lineH);
     if (it.moverel != 0 && it.moverel == current_) p.fillRect(box.adjusted(-2, 0, 2, 0), kCommentGrey);
-    p.setPen(it.attrib == kAttribInline ? kInlineGreen : it.attrib == kAttribComment ? kCommentGrey : Qt::black);
+    p.setPen(it.attrib == kAttribInline    ? kInlineGreen
+             : it.attrib == kAttribComment ? kCommentGrey
+                                           : Qt::black);
     p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(it.Text));
   }
   p.restore();

@@ -10,6 +10,10 @@
 //                                           both engines think with two threads each; prints the
 //                                           longest and the 99th-percentile gap between timer ticks
 //   quorlin-draughts --check-exports        calls every exported routine through the symbol table
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -17,15 +21,12 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "app/application.h"
 #include "app/folders.h"
@@ -125,8 +126,7 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
     };
     std::optional<std::string> v;
     if (a == "--screenshot" || a == "--variant" || a == "--fen" || a == "--moves" || a == "--size" ||
-        a == "--board" || a == "--pieces" ||
-        a == "--analyse" || a == "--measure-latency") {
+        a == "--board" || a == "--pieces" || a == "--analyse" || a == "--measure-latency") {
       v = value();
       if (!v) return std::nullopt;
     }
@@ -148,7 +148,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
         if (x == std::string::npos) throw std::invalid_argument("size");
         o.width = std::stoi(v->substr(0, x));
         o.height = std::stoi(v->substr(x + 1));
-        if (o.width < 200 || o.height < 200 || o.width > 8000 || o.height > 8000) throw std::out_of_range("size");
+        if (o.width < 200 || o.height < 200 || o.width > 8000 || o.height > 8000)
+          throw std::out_of_range("size");
       } else if (a == "--analyse") {
         o.analyse = std::stod(*v);
         if (o.analyse < 0) throw std::out_of_range("analyse");
@@ -175,8 +176,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       }
     } catch (const std::exception&) {
       std::cerr << "quorlin-draughts: " << a << ": expected "
-                << (a == "--size" ? "WIDTHxHEIGHT, each 200..8000" : "a positive number") << ", got \""
-                << *v << "\"\n";
+                << (a == "--size" ? "WIDTHxHEIGHT, each 200..8000" : "a positive number") << ", got \"" << *v
+                << "\"\n";
       return std::nullopt;
     }
   }
@@ -218,13 +219,15 @@ bool SetUpPosition(TApplication& app, const TOptions& o) {
       int found = 0;
       for (int i = 1; i <= count && !found; ++i) {
         for (int style : {kStyleExtended, kStyleShort, kStyleFull}) {
-          if (MoveText(list[i], g.Params, style, "x") == token || MoveText(list[i], g.Params, style, ":") == token) {
+          if (MoveText(list[i], g.Params, style, "x") == token ||
+              MoveText(list[i], g.Params, style, ":") == token) {
             found = i;
           }
         }
       }
       if (!found) {
-        std::cerr << "quorlin-draughts: --moves: \"" << token << "\" is not a legal move here; expected one of:";
+        std::cerr << "quorlin-draughts: --moves: \"" << token
+                  << "\" is not a legal move here; expected one of:";
         for (int i = 1; i <= count; ++i) std::cerr << " " << MoveText(list[i], g.Params, kStyleExtended, "x");
         std::cerr << "\n";
         ok = false;
@@ -285,9 +288,8 @@ int MeasureLatency(TApplication& app, MainWindow& w, const TOptions& o) {
     auto g = app.LockGame();
     game = *g;
   }
-  const std::string description =
-      ProgramFolder + "EnginesTest/" + VariantTable[game.Header.TypeOfGame].Name + "/" +
-      EngineOpts[game.Header.TypeOfGame].EngineName;
+  const std::string description = ProgramFolder + "EnginesTest/" + VariantTable[game.Header.TypeOfGame].Name +
+                                  "/" + EngineOpts[game.Header.TypeOfGame].EngineName;
   try {
     second.LoadFromFile(description, game.Header.TypeOfGame);
   } catch (const std::exception& e) {

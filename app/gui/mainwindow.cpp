@@ -64,7 +64,8 @@ MainWindow::MainWindow(TApplication& app, TMainWindowOptions options, QWidget* p
   board_ = new BoardView(central_);
   TPictureSet pictures = BuiltInPictures();
   LoadBoardPictures(pictures, Q(Settings.BoardName));
-  LoadPiecePictures(pictures, Q(Settings.PiecesName), Q(Settings.WhitePiecesName), Q(Settings.BlackPiecesName));
+  LoadPiecePictures(pictures, Q(Settings.PiecesName), Q(Settings.WhitePiecesName),
+                    Q(Settings.BlackPiecesName));
   board_->SetPictures(pictures);
   board_->installEventFilter(this);
   connect(board_, &BoardView::squareTapped, this, &MainWindow::TapSquare);
@@ -199,10 +200,12 @@ void MainWindow::BuildMenus() {
   });
   move->addSeparator();
   AddAction(move, "previous", tr("Previous move"), QKeySequence::Undo, [this] { StepBack(); });
-  AddAction(move, "next", tr("Next move"), QKeySequence::Redo, [this] { StepForward(); })
-      ->setShortcuts({QKeySequence::Redo, QKeySequence("Ctrl+Y")});
+  AddAction(move, "next", tr("Next move"), QKeySequence::Redo, [this] {
+    StepForward();
+  })->setShortcuts({QKeySequence::Redo, QKeySequence("Ctrl+Y")});
   // The arrow keys do the same without a menu entry of their own.
-  AddAction(nullptr, "previousArrow", tr("Previous move"), QKeySequence(Qt::Key_Left), [this] { StepBack(); });
+  AddAction(nullptr, "previousArrow", tr("Previous move"), QKeySequence(Qt::Key_Left),
+            [this] { StepBack(); });
   AddAction(nullptr, "nextArrow", tr("Next move"), QKeySequence(Qt::Key_Right), [this] { StepForward(); });
   AddAction(move, "first", tr("Start of the game"), QKeySequence(Qt::Key_Home), [this] { GoToFirst(); });
   AddAction(move, "last", tr("End of the line"), QKeySequence(Qt::Key_End), [this] { GoToLast(); });
@@ -226,7 +229,8 @@ void MainWindow::BuildMenus() {
     RedrawBoard();
   });
   reverse->setCheckable(true);
-  QAction* blind = AddAction(view, "blind", T("Blind Play"), QKeySequence("Ctrl+B"), [this] { ToggleBlind(); });
+  QAction* blind =
+      AddAction(view, "blind", T("Blind Play"), QKeySequence("Ctrl+B"), [this] { ToggleBlind(); });
   blind->setCheckable(true);
   AddAction(view, "display", tr("Engine output: none, book, analysis"), QKeySequence("Ctrl+D"), [this] {
     app_.CycleDisplayMode();
@@ -298,9 +302,9 @@ void MainWindow::BuildMenus() {
     const char* name;
     int kind, amount;
     QString text;
-  } kTimes[] = {{"time1m", kTimePerGame, 1, "1 min/game"},     {"time3m", kTimePerGame, 3, "3 min/game"},
-                {"time5m", kTimePerGame, 5, "5 min/game"},     {"time15m", kTimePerGame, 15, "15 min/game"},
-                {"time3s", kTimePerMove, 3, "3 sec/move"},     {"time10s", kTimePerMove, 10, "10 sec/move"}};
+  } kTimes[] = {{"time1m", kTimePerGame, 1, "1 min/game"}, {"time3m", kTimePerGame, 3, "3 min/game"},
+                {"time5m", kTimePerGame, 5, "5 min/game"}, {"time15m", kTimePerGame, 15, "15 min/game"},
+                {"time3s", kTimePerMove, 3, "3 sec/move"}, {"time10s", kTimePerMove, 10, "10 sec/move"}};
   for (const auto& t : kTimes) {
     QAction* a = AddAction(time, t.name, t.text, {}, [this, kind = t.kind, amount = t.amount] {
       Settings.GameTime = kind;
@@ -328,10 +332,11 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildButtons() {
-  const char* const kTips[kMainButtonCount] = {"Menu",    "Start/stop, board, mode", "Database",
-                                               "Engine output", "Comment", "Previous move",
-                                               "Next move"};
-  const char* const kLabels[kMainButtonCount] = {"\u2630", "\u22EE", "DB", "\u2261", "\u270E", "\u25C0", "\u25B6"};
+  const char* const kTips[kMainButtonCount] = {
+      "Menu",    "Start/stop, board, mode", "Database", "Engine output",
+      "Comment", "Previous move",           "Next move"};
+  const char* const kLabels[kMainButtonCount] = {"\u2630", "\u22EE", "DB",    "\u2261",
+                                                 "\u270E", "\u25C0", "\u25B6"};
   for (int b = 0; b < kMainButtonCount; ++b) {
     auto* button = new QToolButton(central_);
     button->setText(QString::fromUtf8(kLabels[b]));
@@ -351,7 +356,8 @@ void MainWindow::BuildButtons() {
   });
   connect(buttons_[kButtonPopupMenu], &QToolButton::clicked, this, [this] {
     CloseCommentPanel();
-    popupMenu_->popup(buttons_[kButtonPopupMenu]->mapToGlobal(QPoint(buttons_[kButtonPopupMenu]->width(), 0)));
+    popupMenu_->popup(
+        buttons_[kButtonPopupMenu]->mapToGlobal(QPoint(buttons_[kButtonPopupMenu]->width(), 0)));
   });
   buttons_[kButtonDatabase]->setEnabled(false);  // the database window opens here once it exists
   connect(buttons_[kButtonDisplay], &QToolButton::clicked, this, [this] {
@@ -632,8 +638,8 @@ void MainWindow::RefreshGraph() {
 
 void MainWindow::RefreshRatedLayout() {
   const bool rated = app_.RatedLayout();
-  for (int b : {kButtonMainMenu, kButtonPopupMenu, kButtonDatabase, kButtonDisplay, kButtonComment, kButtonPrevious,
-                kButtonNext}) {
+  for (int b : {kButtonMainMenu, kButtonPopupMenu, kButtonDatabase, kButtonDisplay, kButtonComment,
+                kButtonPrevious, kButtonNext}) {
     buttons_[b]->setVisible(!rated);
   }
   resign_->setVisible(rated);
@@ -912,8 +918,8 @@ void MainWindow::ChooseVariant(int variant) {
 void MainWindow::ShowNewGameDialog() {
   CloseCommentPanel();
   const int variant = app_.CurrentVariant();
-  NewGameDialog dialog(app_.EngineFiles(), EngineOpts[std::clamp(variant, 0, kVariantCount)].UserRating.load(),
-                       this);
+  NewGameDialog dialog(app_.EngineFiles(),
+                       EngineOpts[std::clamp(variant, 0, kVariantCount)].UserRating.load(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   evalHistory_.Clear();
   app_.StartGame(dialog.Choice());
@@ -926,7 +932,8 @@ void MainWindow::ShowHelp() {
       this, tr("Help"),
       tr("<b>Moving</b>: tap (click) the piece and then its destination, or drag the piece. When several "
          "captures are possible, tap more squares of the capture you mean (a captured piece or a landing "
-         "square) until only one fits. After the first tap the squares the piece can reach are marked.<br><br>"
+         "square) until only one fits. After the first tap the squares the piece can reach are "
+         "marked.<br><br>"
          "<b>Modes</b>: in play mode the engine answers your moves; in analysis mode you move both sides and "
          "Start/stop (Ctrl+G) lets the engine analyse the position.<br><br>"
          "<b>Keys</b>: Ctrl+N new game, Ctrl+Z / Left previous move, Ctrl+Y / Right next move, Home / End "
@@ -938,8 +945,8 @@ void MainWindow::ShowHelp() {
 
 void MainWindow::closeEvent(QCloseEvent* e) {
   if (options_.askBeforeClosing &&
-      QMessageBox::question(this, "Quorlin Draughts", T("Close the program?"), QMessageBox::Yes | QMessageBox::No) !=
-          QMessageBox::Yes) {
+      QMessageBox::question(this, "Quorlin Draughts", T("Close the program?"),
+                            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
     e->ignore();
     return;
   }

@@ -34,12 +34,12 @@ class QToolButton;
 namespace quorlin::gui {
 
 struct TMainWindowOptions {
-  bool askBeforeClosing = true;     // "Close the program?"
-  bool modalMessages = true;        // false: messages are only recorded (tests, screenshots)
-  bool rememberGeometry = true;     // window size and position in the settings
-  bool sound = true;                // play the move sound (when the setting allows)
-  int captureStepMs = 150;          // pause between the steps of a capture
-  int forcedMoveMs = 200;           // pause before a forced reply is shown
+  bool askBeforeClosing = true;  // "Close the program?"
+  bool modalMessages = true;     // false: messages are only recorded (tests, screenshots)
+  bool rememberGeometry = true;  // window size and position in the settings
+  bool sound = true;             // play the move sound (when the setting allows)
+  int captureStepMs = 150;       // pause between the steps of a capture
+  int forcedMoveMs = 200;        // pause before a forced reply is shown
 };
 
 class MainWindow : public QMainWindow {
@@ -150,7 +150,7 @@ class MainWindow : public QMainWindow {
   bool blind_ = false;
   bool ticking_ = false;
   bool firstPaintSent_ = false;
-  bool autoplayByHold_ = false;  // the press that turned autoplay on is not also a step
+  bool autoplayByHold_ = false;            // the press that turned autoplay on is not also a step
   TPlayMode shownMode_ = TPlayMode::Play;  // mode and display mode the layout was made for
   int shownDisplay_ = -1;
 

@@ -11,7 +11,7 @@
 namespace quorlin::gui {
 
 struct TPictureSet {
-  QImage light, dark;  // whole-board textures
+  QImage light, dark;     // whole-board textures
   QImage ws, wk, bs, bk;  // men and kings of the two sides
   QImage sel;             // last-move marker
 

@@ -87,14 +87,22 @@ INSTANTIATE_TEST_SUITE_P(
         TapCase{"RussianOnlyMoveOfAPiece", kRussian, {}, TDColor::white, {"a3"}, "a3-b4"},
         TapCase{"RussianStrayTapThenOneMove", kRussian, {}, TDColor::white, {"h8", "a3"}, "a3-b4"},
         TapCase{"EnglishSameLandingTwoRoutesWait", kEnglish, kTwoRoutes, TDColor::white, {"c3", "c7"}, ""},
-        TapCase{"EnglishCapturedPieceChoosesRoute", kEnglish, kTwoRoutes, TDColor::white, {"c3", "c7", "d4"},
+        TapCase{"EnglishCapturedPieceChoosesRoute",
+                kEnglish,
+                kTwoRoutes,
+                TDColor::white,
+                {"c3", "c7", "d4"},
                 "c3:e5:c7"},
         TapCase{"EnglishLandingChoosesRoute", kEnglish, kTwoRoutes, TDColor::white, {"a5"}, "c3:a5:c7"},
-        TapCase{"RussianUniqueCaptureOneTap", kRussian, {"wc3", "bd4", "bh8"}, TDColor::white, {"e5"},
-                "c3:e5"},
+        TapCase{
+            "RussianUniqueCaptureOneTap", kRussian, {"wc3", "bd4", "bh8"}, TDColor::white, {"e5"}, "c3:e5"},
         TapCase{"EnglishBlackMovesFirstSide", kEnglish, {}, TDColor::white, {"c3", "b4"}, "c3-b4"},
         TapCase{"InternationalStart", kInternational, {}, TDColor::white, {"d4", "e5"}, "d4-e5"},
-        TapCase{"InternationalKingLongMove", kInternational, {"Wa1", "bk10"}, TDColor::white, {"a1", "f6"},
+        TapCase{"InternationalKingLongMove",
+                kInternational,
+                {"Wa1", "bk10"},
+                TDColor::white,
+                {"a1", "f6"},
                 "a1-f6"},
         TapCase{"TurkishSideways", kTurkish, {"wd3", "bh8"}, TDColor::white, {"d3", "e3"}, "d3-e3"},
         TapCase{"TurkishForward", kTurkish, {"wd3", "bh8"}, TDColor::white, {"d4"}, "d3-d4"},
@@ -110,7 +118,8 @@ TEST(TapRing, OrderOfLandingTapsChoosesBetweenCapturesOverTheSameSquares) {
   list[1].mv = {1, 5, 10, 14, 19};
   list[2].lt = 2;
   list[2].mv = {1, 14, 19, 5, 10};
-  for (auto [taps, expected] : std::vector<std::pair<std::vector<int>, int>>{{{1, 10, 19}, 1}, {{1, 19, 10}, 2}}) {
+  for (auto [taps, expected] :
+       std::vector<std::pair<std::vector<int>, int>>{{{1, 10, 19}, 1}, {{1, 19, 10}, 2}}) {
     TTapRing ring;
     std::optional<TMove> played;
     for (int t : taps) played = ring.Tap(t, list, 2);

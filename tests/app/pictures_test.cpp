@@ -12,8 +12,8 @@ namespace quorlin {
 namespace {
 
 uint32_t BigEndian32(const std::string& s, size_t at) {
-  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 | uint32_t(uint8_t(s[at + 2])) << 8 |
-         uint8_t(s[at + 3]);
+  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 |
+         uint32_t(uint8_t(s[at + 2])) << 8 | uint8_t(s[at + 3]);
 }
 
 uint32_t LittleEndian(const std::string& s, size_t at, int bytes) {
@@ -100,7 +100,8 @@ TEST(Pictures, TheBuildShipsTwoBoardSetsTwoPieceSetsAndTheSound) {
   namespace fs = std::filesystem;
   const fs::path dir = test::ProgramDir();
   for (const char* set : {"Wood", "Green"}) {
-    for (const char* f : {"light.png", "dark.png"}) EXPECT_TRUE(fs::exists(dir / "Pictures/Boards" / set / f));
+    for (const char* f : {"light.png", "dark.png"})
+      EXPECT_TRUE(fs::exists(dir / "Pictures/Boards" / set / f));
   }
   for (const char* set : {"Turned", "Flat"}) {
     for (const char* side : {"White", "Black"}) {

@@ -2,6 +2,8 @@
 // squares, keys, clicks on the move list, the comment panel, menus. Results are
 // checked in the game record and in the board's data; where the picture
 // matters, single pixels of the rendered board.
+#include "app/gui/mainwindow.h"
+
 #include <QAction>
 #include <QFile>
 #include <QImage>
@@ -18,7 +20,6 @@
 #include "app/boardgeometry.h"
 #include "app/folders.h"
 #include "app/gamenavigation.h"
-#include "app/gui/mainwindow.h"
 #include "app/settings.h"
 #include "app/translations.h"
 #include "rules/fen.h"
@@ -46,14 +47,17 @@ class MainWindowTest : public QObject {
     if (g->CurMovPos == 0) return "-";
     const TMove& m = g->Moves[g->CurMovPos];
     std::string out = SquareText(m.mv[0], g->Params, kStyleExtended, true);
-    if (m.lt == 0) return QString::fromStdString(out + "-" + SquareText(m.mv[1], g->Params, kStyleExtended, true));
+    if (m.lt == 0)
+      return QString::fromStdString(out + "-" + SquareText(m.mv[1], g->Params, kStyleExtended, true));
     for (int i = 1; i <= m.lt; ++i) out += ":" + SquareText(m.mv[2 * i], g->Params, kStyleExtended, true);
     return QString::fromStdString(out);
   }
 
   int CurrentNode() { return app->LockGame()->CurMovPos; }
 
-  void Tap(int square) { QTest::mouseClick(w->Board(), Qt::LeftButton, {}, w->Board()->SquareCentre(square)); }
+  void Tap(int square) {
+    QTest::mouseClick(w->Board(), Qt::LeftButton, {}, w->Board()->SquareCentre(square));
+  }
 
   void Settle() {
     QTRY_VERIFY_WITH_TIMEOUT(!w->Animating(), 5000);
@@ -141,14 +145,16 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("played");
     const QStringList start;
     const QStringList twoRoutes{"wc3", "bd4", "bd6", "bb4", "bb6", "bh8"};
-    QTest::newRow("Russian quiet move") << int(kRussian) << start << false << QStringList{"c3", "d4"} << "c3-d4";
-    QTest::newRow("Russian reversed board") << int(kRussian) << start << true << QStringList{"c3", "d4"} << "c3-d4";
-    QTest::newRow("Russian destination first") << int(kRussian) << start << false << QStringList{"d4", "c3"}
-                                               << "c3-d4";
-    QTest::newRow("Russian only move of a piece") << int(kRussian) << start << false << QStringList{"a3"}
-                                                  << "a3-b4";
-    QTest::newRow("Russian stray tap first") << int(kRussian) << start << false << QStringList{"h8", "a3"}
-                                             << "a3-b4";
+    QTest::newRow("Russian quiet move")
+        << int(kRussian) << start << false << QStringList{"c3", "d4"} << "c3-d4";
+    QTest::newRow("Russian reversed board")
+        << int(kRussian) << start << true << QStringList{"c3", "d4"} << "c3-d4";
+    QTest::newRow("Russian destination first")
+        << int(kRussian) << start << false << QStringList{"d4", "c3"} << "c3-d4";
+    QTest::newRow("Russian only move of a piece")
+        << int(kRussian) << start << false << QStringList{"a3"} << "a3-b4";
+    QTest::newRow("Russian stray tap first")
+        << int(kRussian) << start << false << QStringList{"h8", "a3"} << "a3-b4";
     QTest::newRow("Russian capture by its landing square")
         << int(kRussian) << QStringList{"wc3", "bd4", "bh8"} << false << QStringList{"e5"} << "c3:e5";
     QTest::newRow("English two routes, captured piece decides")
@@ -163,12 +169,13 @@ class MainWindowTest : public QObject {
     QTest::newRow("Czech") << int(kCzech) << start << false << QStringList{"c3", "d4"} << "c3-d4";
     QTest::newRow("Spanish") << int(kSpanish) << start << false << QStringList{"c3", "d4"} << "c3-d4";
     QTest::newRow("Frisian") << int(kFrisian) << start << false << QStringList{"d4", "e5"} << "d4-e5";
-    QTest::newRow("Spantsiretti") << int(kSpantsiretti) << start << false << QStringList{"c3", "d4"} << "c3-d4";
+    QTest::newRow("Spantsiretti") << int(kSpantsiretti) << start << false << QStringList{"c3", "d4"}
+                                  << "c3-d4";
     QTest::newRow("Canadian") << int(kCanadian) << start << false << QStringList{"e5", "f6"} << "e5-f6";
     QTest::newRow("Thai") << int(kThai) << start << false << QStringList{"b2", "c3"} << "b2-c3";
     QTest::newRow("Turkish forward") << int(kTurkish) << start << false << QStringList{"a3"} << "a3-a4";
-    QTest::newRow("International Killer") << int(kInternationalKiller) << start << false
-                                          << QStringList{"d4", "e5"} << "d4-e5";
+    QTest::newRow("International Killer")
+        << int(kInternationalKiller) << start << false << QStringList{"d4", "e5"} << "d4-e5";
   }
 
   void tapsBecomeMoves() {
@@ -221,8 +228,8 @@ class MainWindowTest : public QObject {
     QMouseEvent move(QEvent::MouseMove, QPointF((from + to) / 2), b->mapToGlobal(QPointF((from + to) / 2)),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(b, &move);
-    QMouseEvent move2(QEvent::MouseMove, QPointF(to), b->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent move2(QEvent::MouseMove, QPointF(to), b->mapToGlobal(QPointF(to)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(b, &move2);
     QTest::mouseRelease(b, Qt::LeftButton, {}, to);
     Settle();
@@ -486,9 +493,10 @@ class MainWindowTest : public QObject {
     p.start(QString::fromStdString(ProgramFolder) + "quorlin-draughts", {"--check-exports"});
     QVERIFY(p.waitForFinished(60000));
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    for (const char* name : {"ReadLanguage", "GenerateHashKeys", "Bit64toBoard", "BoardToBit64", "GeneratePosition",
-                             "removedoublemoves0", "initC", "revinit", "inicntnum", "BookIni", "SaveEngine",
-                             "LoadEngine", "SaveDBNames", "OpenOrCreateDatabase", "GetMemoryTotalPhys"}) {
+    for (const char* name :
+         {"ReadLanguage", "GenerateHashKeys", "Bit64toBoard", "BoardToBit64", "GeneratePosition",
+          "removedoublemoves0", "initC", "revinit", "inicntnum", "BookIni", "SaveEngine", "LoadEngine",
+          "SaveDBNames", "OpenOrCreateDatabase", "GetMemoryTotalPhys"}) {
       QVERIFY2(out.contains(QString("%1 ok\n").arg(name)), qPrintable(out));
     }
     QCOMPARE(p.exitCode(), 0);
@@ -505,7 +513,8 @@ class MainWindowTest : public QObject {
     QImage img(out);
     QCOMPARE(img.size(), QSize(640, 480));
     QProcess bad;
-    bad.start(QString::fromStdString(ProgramFolder) + "quorlin-draughts", {"--screenshot", out, "--size", "huge"});
+    bad.start(QString::fromStdString(ProgramFolder) + "quorlin-draughts",
+              {"--screenshot", out, "--size", "huge"});
     QVERIFY(bad.waitForFinished(30000));
     QCOMPARE(bad.exitCode(), 2);
     QVERIFY(QString::fromUtf8(bad.readAllStandardError()).contains("WIDTHxHEIGHT"));
@@ -523,8 +532,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_DATA_HOME", home + "/.local/share");
   qputenv("XDG_CACHE_HOME", home + "/.cache");
   QDir().mkpath(sandbox.path() + "/runtime");
-  QFile::setPermissions(sandbox.path() + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                         QFileDevice::ExeOwner);
+  QFile::setPermissions(sandbox.path() + "/runtime",
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   qputenv("XDG_RUNTIME_DIR", (sandbox.path() + "/runtime").toUtf8());
   qputenv("TMPDIR", (sandbox.path() + "/tmp").toUtf8());
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
