@@ -269,17 +269,43 @@ int Screenshot(TApplication& app, MainWindow& w, const TOptions& o) {
   return saved ? 0 : 1;
 }
 
+// Gap statistics in milliseconds: mean, 99th percentile, maximum.
+struct TGapStats {
+  size_t ticks = 0;
+  double mean = 0, p99 = 0, max = 0;
+};
+
+TGapStats Stats(std::vector<int64_t> gaps) {
+  TGapStats s;
+  if (gaps.empty()) return s;
+  std::sort(gaps.begin(), gaps.end());
+  s.ticks = gaps.size();
+  double sum = 0;
+  for (int64_t g : gaps) sum += g;
+  s.mean = sum / gaps.size() / 1000.0;
+  s.p99 = gaps[std::min(gaps.size() - 1, gaps.size() * 99 / 100)] / 1000.0;
+  s.max = gaps.back() / 1000.0;
+  return s;
+}
+
 int MeasureLatency(TApplication& app, MainWindow& w, const TOptions& o) {
   const TPlayMode savedMode = app.Mode();
   const int savedThreads = Settings.ThreadsCount.load();
   Settings.ThreadsCount = 2;
   w.show();
   RunFor(300);
+  // The same measurement with no engine running shows what the machine
+  // itself costs.
+  w.ResetTickGaps();
+  RunFor(static_cast<int>(std::min(5.0, o.measureLatency) * 1000));
+  const TGapStats idle = Stats(w.TickGaps());
+
   app.SetMode(TPlayMode::Analysis);
   app.StartStop();  // the analysis engine, two threads
 
   // The second engine thinks at the same time, as the play engine does while
-  // the user's opponent moves: its own record, its own stop flag.
+  // the user's opponent moves: its own record, its own stop flag, the same
+  // lower priority.
   TAnalysisInfo info;
   std::atomic<bool> stop{false};
   TEngine second(&info, &stop, 64);
@@ -307,22 +333,24 @@ int MeasureLatency(TApplication& app, MainWindow& w, const TOptions& o) {
   RunFor(1000);
   w.ResetTickGaps();
   RunFor(static_cast<int>(o.measureLatency * 1000));
-  std::vector<int64_t> gaps = w.TickGaps();
+  const TGapStats busy = Stats(w.TickGaps());
+  const double longestWork = w.LongestTickWork() / 1000.0;
+  const int searching = app.EngineOutput().TotalMoves;
   stop = true;
   thinker.join();
   app.StopEngines();
   app.SetMode(savedMode);
   Settings.ThreadsCount = savedThreads;
-  if (gaps.empty()) {
+  if (busy.ticks == 0) {
     std::cout << "no ticks measured\n";
     return 1;
   }
-  std::sort(gaps.begin(), gaps.end());
-  const double p99 = gaps[std::min(gaps.size() - 1, gaps.size() * 99 / 100)] / 1000.0;
-  double sum = 0;
-  for (int64_t g : gaps) sum += g;
-  std::printf("ticks %zu, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms, %u cores\n", gaps.size(),
-              sum / gaps.size() / 1000.0, p99, gaps.back() / 1000.0, std::thread::hardware_concurrency());
+  std::printf("engines idle:     %zu ticks, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms\n", idle.ticks,
+              idle.mean, idle.p99, idle.max);
+  std::printf("engines thinking: %zu ticks, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms\n", busy.ticks,
+              busy.mean, busy.p99, busy.max);
+  std::printf("longest tick %.1f ms; %u cores; root moves %d\n", longestWork,
+              std::thread::hardware_concurrency(), searching);
   return 0;
 }
 

@@ -657,6 +657,7 @@ void MainWindow::RefreshModeActions() {
 
 void MainWindow::ResetTickGaps() {
   tickGaps_.clear();
+  longestTickUs_ = 0;
   lastTickUs_ = -1;
 }
 
@@ -692,6 +693,7 @@ void MainWindow::OnTick() {
   if (QAction* a = Action("autoplay")) a->setChecked(autoplay);
   buttons_[kButtonNext]->setText(QString::fromUtf8(autoplay ? "\u23E9" : "\u25B6"));
   for (const std::string& m : r.Messages) ShowMessage(Q(m));
+  longestTickUs_ = std::max<int64_t>(longestTickUs_, tickClock_.nsecsElapsed() / 1000 - nowUs);
   ticking_ = false;
 }
 

@@ -86,6 +86,8 @@ class MainWindow : public QMainWindow {
   const QStringList& Messages() const { return messages_; }
   // Gaps between consecutive timer ticks in microseconds, since the last reset.
   std::vector<int64_t> TickGaps() const { return tickGaps_; }
+  // Longest time one tick took, in microseconds, since the last reset.
+  int64_t LongestTickWork() const { return longestTickUs_; }
   void ResetTickGaps();
   TEvalHistory& EvalHistory() { return evalHistory_; }
 
@@ -170,6 +172,7 @@ class MainWindow : public QMainWindow {
   QElapsedTimer tickClock_;
   int64_t lastTickUs_ = -1;
   std::vector<int64_t> tickGaps_;
+  int64_t longestTickUs_ = 0;
 };
 
 }  // namespace quorlin::gui
