@@ -256,6 +256,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->Panel()->Header().left, QString("0:00:05"));
   }
 
+  void ratedGameShowsResignAndOfferDraw() {
+    Fresh(kRussian);
+    Settings.GameTime = kTimePerMove;
+    Settings.TimeControlMin = 1;
+    TNewGameChoice c;
+    c.Mode = TPlayMode::Play;
+    c.Colour = 1;  // the user moves first
+    c.RandomEngine = false;
+    c.Rated = true;
+    app->StartGame(c);
+    app->WaitIdle();
+    QTRY_VERIFY_WITH_TIMEOUT(w->ResignButton()->isVisible(), 3000);
+    QVERIFY(w->DrawButton()->isVisible());
+    QVERIFY(!w->Button(kButtonPrevious)->isVisible());
+    QVERIFY(!w->Button(kButtonMainMenu)->isVisible());
+    const int messagesBefore = w->Messages().size();
+    QTest::mouseClick(w->DrawButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(w->Messages().size() > messagesBefore, 3000);
+    QCOMPARE(w->Messages().last(), QString::fromStdString(Translate("No")));
+    QTest::mouseClick(w->ResignButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(int(app->LockGame()->Header.Result), int(kResultBlackWin), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->ResignButton()->isVisible(), 3000);
+    QVERIFY(w->Button(kButtonPrevious)->isVisible());
+  }
+
   void timeRunsOut() {
     Fresh(kRussian);
     Settings.GameTime = kTimePerGame;
