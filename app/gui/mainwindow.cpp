@@ -62,7 +62,8 @@ MainWindow::MainWindow(TApplication& app, TMainWindowOptions options, QWidget* p
   central_->installEventFilter(this);
 
   board_ = new BoardView(central_);
-  TPictureSet pictures = BuiltInPictures();
+  builtIn_ = BuiltInPictures();
+  TPictureSet pictures = builtIn_;
   LoadBoardPictures(pictures, Q(Settings.BoardName));
   LoadPiecePictures(pictures, Q(Settings.PiecesName), Q(Settings.WhitePiecesName),
                     Q(Settings.BlackPiecesName));
@@ -159,6 +160,17 @@ QMenu* MainWindow::Menu(const QString& title) const {
 QAction* MainWindow::Action(const QString& name) const {
   const auto it = actions_.find(name);
   return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::AddPictureSetItems(QMenu* menu, const QString& prefix, const QStringList& sets,
+                                    const QString& current, const std::function<void(const QString&)>& apply) {
+  auto* group = new QActionGroup(this);
+  for (const QString& set : sets) {
+    QAction* a = AddAction(menu, prefix + set, set, {}, [apply, set] { apply(set); });
+    a->setCheckable(true);
+    a->setChecked(current == set);
+    group->addAction(a);
+  }
 }
 
 void MainWindow::BuildMenus() {
@@ -263,20 +275,10 @@ void MainWindow::BuildMenus() {
       if (!pieceSets.contains(d)) pieceSets << d;
     }
   }
-  auto* boardGroup = new QActionGroup(this);
-  for (const QString& b : boardSets) {
-    QAction* a = AddAction(boards, "board:" + b, b, {}, [this, b] { SetBoardPictures(b); });
-    a->setCheckable(true);
-    a->setChecked(Q(Settings.BoardName) == b);
-    boardGroup->addAction(a);
-  }
-  auto* pieceGroup = new QActionGroup(this);
-  for (const QString& s : pieceSets) {
-    QAction* a = AddAction(pieces, "pieces:" + s, s, {}, [this, s] { SetPiecePictures(s); });
-    a->setCheckable(true);
-    a->setChecked(Q(Settings.PiecesName) == s);
-    pieceGroup->addAction(a);
-  }
+  AddPictureSetItems(boards, "board:", boardSets, Q(Settings.BoardName),
+                     [this](const QString& set) { SetBoardPictures(set); });
+  AddPictureSetItems(pieces, "pieces:", pieceSets, Q(Settings.PiecesName),
+                     [this](const QString& set) { SetPiecePictures(set); });
 
   QMenu* variant = menu("Variant", tr("V&ariant"));
   variantGroup_ = new QActionGroup(this);
@@ -875,28 +877,31 @@ void MainWindow::CloseCommentPanel() {
 
 bool MainWindow::CommentPanelOpen() const { return commentPanel_ && commentPanel_->isVisible(); }
 
-void MainWindow::SetBoardPictures(const QString& name) {
-  Settings.BoardName = name.toStdString();
+void MainWindow::ChangePictures(const std::function<void(TPictureSet&)>& change) {
   TPictureSet pictures = board_->Pictures();
-  const TPictureSet builtIn = BuiltInPictures();
-  pictures.light = builtIn.light;
-  pictures.dark = builtIn.dark;
-  LoadBoardPictures(pictures, name);
+  change(pictures);
   board_->SetPictures(pictures);
   RedrawBoard();
 }
 
+void MainWindow::SetBoardPictures(const QString& name) {
+  Settings.BoardName = name.toStdString();
+  ChangePictures([&](TPictureSet& p) {
+    p.light = builtIn_.light;
+    p.dark = builtIn_.dark;
+    LoadBoardPictures(p, name);
+  });
+}
+
 void MainWindow::SetPiecePictures(const QString& name) {
   Settings.PiecesName = name.toStdString();
-  TPictureSet pictures = board_->Pictures();
-  const TPictureSet builtIn = BuiltInPictures();
-  pictures.ws = builtIn.ws;
-  pictures.wk = builtIn.wk;
-  pictures.bs = builtIn.bs;
-  pictures.bk = builtIn.bk;
-  LoadPiecePictures(pictures, name, Q(Settings.WhitePiecesName), Q(Settings.BlackPiecesName));
-  board_->SetPictures(pictures);
-  RedrawBoard();
+  ChangePictures([&](TPictureSet& p) {
+    p.ws = builtIn_.ws;
+    p.wk = builtIn_.wk;
+    p.bs = builtIn_.bs;
+    p.bk = builtIn_.bk;
+    LoadPiecePictures(p, name, Q(Settings.WhitePiecesName), Q(Settings.BlackPiecesName));
+  });
 }
 
 void MainWindow::ChooseVariant(int variant) {

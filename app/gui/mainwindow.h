@@ -108,6 +108,11 @@ class MainWindow : public QMainWindow {
   void BuildCommentPanel();
   QAction* AddAction(QMenu* menu, const QString& name, const QString& text, const QKeySequence& key,
                      std::function<void()> run);
+  // One checkable item per picture set; the current one is checked.
+  void AddPictureSetItems(QMenu* menu, const QString& prefix, const QStringList& sets, const QString& current,
+                          const std::function<void(const QString&)>& apply);
+  // Changes the board view's pictures and redraws.
+  void ChangePictures(const std::function<void(TPictureSet&)>& change);
   void LayoutChildren();
   void RedrawBoard();
   void RebuildMoveList();
@@ -146,6 +151,7 @@ class MainWindow : public QMainWindow {
   QActionGroup* variantGroup_ = nullptr;
   std::unique_ptr<QSoundEffect> sound_;
 
+  TPictureSet builtIn_;  // the program's own pictures, for sets that lack one
   TTapRing ring_;
   std::vector<int> reachable_;
   int selected_ = 0;

@@ -128,12 +128,16 @@ TEST(TapRing, OrderOfLandingTapsChoosesBetweenCapturesOverTheSameSquares) {
   }
 }
 
-TEST(TapRing, ReachableSquaresOfTheTappedPiece) {
+// The legal moves of the Russian start position.
+class RussianStart : public testing::Test {
+ protected:
+  void SetUp() override { GenerateMoves(StartBoard(p), 0, list, count, p, true); }
   const TGameParams& p = VariantTable[kRussian];
-  const TBoard board = StartBoard(p);
   TMvs list;
   uint8_t count = 0;
-  GenerateMoves(board, 0, list, count, p, true);
+};
+
+TEST_F(RussianStart, ReachableSquaresOfTheTappedPiece) {
   TTapRing ring;
   ring.Tap(FindAlphaSquare(p, "c3"), list, count);
   std::vector<std::string> names;
@@ -144,12 +148,7 @@ TEST(TapRing, ReachableSquaresOfTheTappedPiece) {
   EXPECT_TRUE(ring.Reachable(list, count).empty());
 }
 
-TEST(TapRing, WrapsAroundAfterFortyOneTaps) {
-  const TGameParams& p = VariantTable[kRussian];
-  const TBoard board = StartBoard(p);
-  TMvs list;
-  uint8_t count = 0;
-  GenerateMoves(board, 0, list, count, p, true);
+TEST_F(RussianStart, WrapsAroundAfterFortyOneTaps) {
   TTapRing ring;
   for (int i = 0; i < 100; ++i) EXPECT_FALSE(ring.Tap(FindAlphaSquare(p, "h8"), list, count));
   const auto played = ring.Tap(FindAlphaSquare(p, "a3"), list, count);

@@ -95,6 +95,16 @@ class MainWindowTest : public QObject {
     Settle();
   }
 
+  // A Russian game against the engine with the given time control.
+  void PlayModeGame(int gameTime, int amount) {
+    Fresh(kRussian);
+    Settings.GameTime = gameTime;
+    Settings.TimeControlMin = amount;
+    app->SetMode(TPlayMode::Play);
+    app->NewGame(kBallotNone);
+    Settle();
+  }
+
   // Plays moves given as "c3-d4" through taps on their start and destination.
   void PlayByTaps(const std::vector<std::pair<const char*, const char*>>& moves) {
     for (auto [from, to] : moves) {
@@ -239,12 +249,7 @@ class MainWindowTest : public QObject {
   // --- Play against the engine ----------------------------------------------------
 
   void engineRepliesAndClocksRun() {
-    Fresh(kRussian);
-    Settings.GameTime = kTimePerMove;
-    Settings.TimeControlMin = 1;
-    app->SetMode(TPlayMode::Play);
-    app->NewGame(kBallotNone);
-    Settle();
+    PlayModeGame(kTimePerMove, 1);
     QVERIFY(w->Panel()->Header().clocks);
     PlayByTaps({{"c3", "d4"}});
     QTRY_VERIFY_WITH_TIMEOUT(NodeDepth(*app->LockGame(), CurrentNode()) == 2, 20000);
@@ -282,12 +287,7 @@ class MainWindowTest : public QObject {
   }
 
   void timeRunsOut() {
-    Fresh(kRussian);
-    Settings.GameTime = kTimePerGame;
-    Settings.TimeControlMin = 1;
-    app->SetMode(TPlayMode::Play);
-    app->NewGame(kBallotNone);
-    Settle();
+    PlayModeGame(kTimePerGame, 1);
     const int messagesBefore = w->Messages().size();
     PlayByTaps({{"c3", "d4"}});
     QTRY_VERIFY_WITH_TIMEOUT(NodeDepth(*app->LockGame(), CurrentNode()) == 2, 60000);
