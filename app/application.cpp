@@ -191,9 +191,11 @@ void TApplication::RefreshVariantParams() {
   RequestPanel(kPanelMoveList);
 }
 
-std::vector<std::string> TApplication::EngineFiles() const {
+std::vector<std::string> TApplication::EngineFiles() const { return EngineFilesOf(CurrentVariant()); }
+
+std::vector<std::string> TApplication::EngineFilesOf(int variant) const {
   std::vector<std::string> files;
-  const fs::path folder = fs::path(ProgramFolder) / "EnginesTest" / VariantTable[CurrentVariant()].Name;
+  const fs::path folder = fs::path(ProgramFolder) / "EnginesTest" / VariantTable[variant].Name;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     if (it->is_regular_file(ec) && it->path().extension() == ".eng") files.push_back(it->path().filename());
@@ -291,6 +293,23 @@ std::string TApplication::LoadDescription(TEngine& engine, const std::string& pa
     analysisGiveaway_ = ef.Giveaway;
   }
   return error;
+}
+
+// --- Opening book ------------------------------------------------------------------------
+
+bool TApplication::BookLoaded() const { return BookOpen(); }
+
+void TApplication::LookupBookMoves(TOpenMoves& moves, const TBookTextStyle& text) const {
+  TGameParams params;
+  TBoard board;
+  int side = 0;
+  {
+    std::lock_guard<std::mutex> g(gameLock_);
+    params = CurrentGame.Params;
+    board = CurrentGame.CurBoard;
+    side = static_cast<int>(CurrentGame.SideToMove);
+  }
+  BookLookup(params, moves, board, side, text);
 }
 
 // --- Requests ------------------------------------------------------------------------------

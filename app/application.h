@@ -251,6 +251,12 @@ class TApplication {
   // ProgramFolder + "move.wav" when it exists, else empty.
   std::string MoveSoundPath() const;
 
+  // --- Opening book --------------------------------------------------------------------
+  // Whether the current variant's book is open, and its moves for the shown
+  // position (the book display). Any thread.
+  bool BookLoaded() const;
+  void LookupBookMoves(TOpenMoves& moves, const TBookTextStyle& text = {}) const;
+
   // --- Requests (any thread) ---------------------------------------------------------------
   void QueueMessage(const std::string& text, bool silent);
   void RequestBoardRedraw(bool mark);
@@ -274,6 +280,7 @@ class TApplication {
   bool PlayMove(const TGame& game, int64_t generation);
   void RunAnalysis(int64_t generation);
   void LoadEngineDescriptions(int variant);
+  std::vector<std::string> EngineFilesOf(int variant) const;
   // Loads a description; the default one when the file is missing or bad.
   // Returns what was wrong with a bad file (empty otherwise).
   std::string LoadDescription(TEngine& engine, const std::string& path, int variant);

@@ -51,6 +51,10 @@ void CopyPublished(const TAnalysisInfo& src, TAnalysisInfo& dst) {
 TTickReport TApplication::Tick() {
   TTickReport report;
   if (ticking_.exchange(true)) return report;
+  struct TTickDone {
+    std::atomic<bool>& flag;
+    ~TTickDone() { flag = false; }
+  } done{ticking_};
   ReassertStop();
 
   if (autoplay_.load() && ++autoplayCount_ >= kAutoplayTicks) {
@@ -74,8 +78,6 @@ TTickReport TApplication::Tick() {
   CopyEngineOutput(report);
   report.PlayMoveSound = moveSound_.exchange(false);
   report.LayoutChanged = layoutChanged_.exchange(false);
-
-  ticking_ = false;
   return report;
 }
 

@@ -178,9 +178,13 @@ void TApplication::NewGame(int ballotKind) {
 }
 
 void TApplication::StartGame(const TNewGameChoice& choice) {
-  {
-    std::lock_guard<std::mutex> g(engineOutput_->Used);
-    engineOutput_->PrintInfo.clear();
+  // The engine status line of the previous game goes (the engines write
+  // their texts afresh at every pass).
+  for (TAnalysisInfo* info : {&analysisInfo_, &playInfo_, engineOutput_.get()}) {
+    std::lock_guard<std::mutex> g(info->Used);
+    for (std::string* text :
+         {&info->DepthStr, &info->Speed, &info->Time, &info->Edb, &info->Info, &info->PrintInfo})
+      text->clear();
   }
   NewGame(choice.Ballot);
   if (choice.Mode == TPlayMode::Analysis) {
@@ -216,7 +220,7 @@ void TApplication::StartGame(const TNewGameChoice& choice) {
 void TApplication::QueueChooseEngine(const TNewGameChoice& choice, int variant) {
   TAnalysisThread::TJob job;
   job.Run = [this, choice, variant] {
-    const std::vector<std::string> files = EngineFiles();
+    const std::vector<std::string> files = EngineFilesOf(variant);
     if (files.empty()) return;
     const std::string folder =
         (std::filesystem::path(ProgramFolder) / "EnginesTest" / VariantTable[variant].Name).string() + "/";
@@ -332,6 +336,7 @@ void TApplication::RunEngineTurn(int64_t generation) {
       before = CheckResult(CurrentGame, playGiveaway_, true);
     } catch (const std::exception& ex) {
       WriteLog(std::string("Check result: ") + ex.what());
+      QueueMessage("ERROR: Exception in Check Result!", false);
     }
     if (!before.headerSet) game = CurrentGame;
   }
@@ -346,12 +351,9 @@ void TApplication::RunEngineTurn(int64_t generation) {
   } catch (const std::exception& ex) {
     WriteLog(std::string("Engine turn: ") + ex.what());
     QueueMessage("!!! Exception in PlayMove!!!", false);
-    return;
   }
-  if (played)
-    ApplyCheck(generation + 1, true);
-  else
-    ApplyCheck(generation, true);
+  // Playing the move changed the game once more.
+  ApplyCheck(played ? generation + 1 : generation, true);
   AnalysisEngine->SetBreakAnalysis(false);
 }
 
@@ -476,7 +478,11 @@ void TApplication::UpdateRating() {
     const int delta = RatingDelta(p.UserRating, p.GamesPlayed, playElo_, score);
     p.UserRating += delta;
     ++p.GamesPlayed;
-    SaveSettings();
+    // Written on the background thread: a disk that is slow to sync must not
+    // hold up the timer (shutdown writes the settings again in any case).
+    TAnalysisThread::TJob save;
+    save.Run = [] { SaveSettings(); };
+    thread_->Queue(std::move(save));
     QueueMessage(
         Translate("Rating") + " " + std::to_string(delta) + " =" + std::to_string(p.UserRating.load()),
         false);

@@ -41,8 +41,20 @@ struct TEngineSpec {
   bool giveaway = false;
 };
 
+// The new-game window's choice of a game in play mode: colour 1 plays the
+// side that moves first, 2 the other one.
+constexpr int kAsWhite = 1;
+constexpr int kAsBlack = 2;
+inline TNewGameChoice PlayAs(int colour, bool rated) {
+  TNewGameChoice c;
+  c.Mode = TPlayMode::Play;
+  c.Colour = colour;
+  c.Rated = rated;
+  return c;
+}
+
 class AppTest : public testing::Test {
- protected:
+ public:
   void SetUp() override {
     savedTable_ = VariantTable;
     savedFolders_ = {ProgramFolder, DataFolder, TempFolder, EDFolder};

@@ -87,7 +87,7 @@ TEST_F(AppTest, TheSavedVariantAndModeComeBack) {
   EXPECT_EQ(g.CurBoard.b, StartPosition(VariantTable[kInternational], false));
   EXPECT_EQ(app().PlayEngineName(), "Inter");
   EXPECT_EQ(app().EngineVariants(), std::make_pair(int{kInternational}, int{kInternational}));
-  EXPECT_TRUE(BookOpen());
+  EXPECT_TRUE(app().BookLoaded());
 }
 
 TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
@@ -97,7 +97,7 @@ TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
   InstallEngine(kEnglish, english);
   prepareEngines_ = true;
   Start();
-  EXPECT_FALSE(BookOpen());
+  EXPECT_FALSE(app().BookLoaded());
   app().SetMode(TPlayMode::Analysis);
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
 
@@ -110,7 +110,7 @@ TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
   EXPECT_EQ(g.Params.Name, "English");
   EXPECT_EQ(app().PlayEngineName(), "EnglishQuick");
   EXPECT_EQ(app().EngineVariants(), std::make_pair(int{kEnglish}, int{kEnglish}));
-  EXPECT_TRUE(BookOpen());
+  EXPECT_TRUE(app().BookLoaded());
   TTickReport r = app().Tick();
   EXPECT_TRUE(r.RedrawBoard && r.RebuildMoveList && r.EngineOutputChanged && r.BookMovesChanged);
 
@@ -121,7 +121,7 @@ TEST_F(AppTest, SwitchingVariantsReloadsEngineBookAndDatabases) {
   EXPECT_EQ(MainLineLength(g), 0);
   EXPECT_EQ(g.CurBoard.b, StartPosition(VariantTable[kInternational], false));
   EXPECT_EQ(app().EngineVariants(), std::make_pair(int{kInternational}, int{kInternational}));
-  EXPECT_FALSE(BookOpen());
+  EXPECT_FALSE(app().BookLoaded());
 
   // Kept on request, even on another board (a game loaded from a database).
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
@@ -146,7 +146,9 @@ TEST_F(AppTest, AMissingOrBrokenEngineDescriptionLeavesAPlayableEngine) {
   // The engine still plays (a short time per move: the fallback has no depth limit).
   Settings.GameTime = kTimePerMove;
   Settings.TimeControlMin = 1;
-  app().StartGame(TNewGameChoice{.Colour = 1, .RandomEngine = false, .Rated = false});
+  TNewGameChoice loaded = test::PlayAs(test::kAsWhite, false);
+  loaded.RandomEngine = false;  // keep the engine loaded by the variant
+  app().StartGame(loaded);
   Settle();
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
   Settle();
@@ -262,7 +264,7 @@ TEST_F(AppTest, WalkingTheGame) {
 
 TEST_F(AppTest, TakeBackReturnsToTheUsersTurn) {
   Start();
-  app().StartGame(TNewGameChoice{.Colour = 1, .Rated = false});
+  app().StartGame(test::PlayAs(test::kAsWhite, false));
   Settle();
   ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
   Settle();

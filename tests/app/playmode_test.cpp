@@ -11,17 +11,10 @@ namespace quorlin {
 namespace {
 
 using test::AppTest;
+using test::kAsBlack;
+using test::kAsWhite;
+using test::PlayAs;
 using test::TEngineSpec;
-
-TNewGameChoice PlayAs(int colour, bool rated) {
-  TNewGameChoice c;
-  c.Mode = TPlayMode::Play;
-  c.Colour = colour;
-  c.Rated = rated;
-  return c;
-}
-constexpr int kAsWhite = 1;
-constexpr int kAsBlack = 2;
 
 TEST_F(AppTest, TheUserRunsOutOfTimeOnce) {
   Start();
@@ -130,6 +123,8 @@ TEST_F(AppTest, ARatedWinIsRatedOnceAndKeptAcrossARestart) {
   EXPECT_EQ(Game().Header.Result, kResultWhiteWin);
   // K 200, expected 36 at -105: 200 x 64 / 100.
   EXPECT_EQ(shown_, (std::vector<std::string>{"White win!", "Rating 128 =2023"}));
+  // The rating is written at once, not only at shutdown.
+  EXPECT_TRUE(std::filesystem::exists(DataDir() / "Quorlin Draughts.ini"));
   Restart();
   EXPECT_EQ(EngineOpts[kRussian].UserRating, 2023);
   EXPECT_EQ(EngineOpts[kRussian].GamesPlayed, 2);
@@ -173,7 +168,13 @@ TEST_F(AppTest, TheEnginePlaysItsBookMove) {
   PackBookRecord(rec, reinterpret_cast<uint8_t*>(bytes.data()));
   Put(DataDir() / "Books" / "Russian.cbk", bytes);
   Start();
-  EXPECT_TRUE(BookOpen());
+  EXPECT_TRUE(app().BookLoaded());
+  // The book display lists the move first, as a good one.
+  auto moves = std::make_unique<TOpenMoves>();
+  app().LookupBookMoves(*moves, TBookTextStyle{kStyleFull, false, "x"});
+  ASSERT_EQ(moves->Op_moves, 7);
+  EXPECT_EQ(moves->openmoves[1].move.rfind("c3-b4", 0), 0u) << moves->openmoves[1].move;
+  EXPECT_EQ(moves->openmoves[1].col, 3);
   app().StartGame(PlayAs(kAsBlack, false));
   Settle();
   const TGame g = Game();
@@ -221,16 +222,22 @@ TEST_F(AppTest, BallotsStartFromARandomLine) {
   EXPECT_EQ(shown_.size(), 1u);
 }
 
-TEST_F(AppTest, StartStopWhileTheEngineThinksPlaysAtOnce) {
+// An engine without a depth limit, two minutes a move: after the user's first
+// move it thinks until it is stopped.
+void LetTheEngineThink(AppTest& t) {
   TEngineSpec deep;
-  deep.maxDepth = 0;  // no depth limit: only the clock or a stop ends its turn
-  InstallEngine(kRussian, deep);
-  Start();
+  deep.maxDepth = 0;
+  t.InstallEngine(kRussian, deep);
+  t.Start();
   Settings.GameTime = kTimePerMove;
   Settings.TimeControlMin = 120;
-  app().StartGame(PlayAs(kAsWhite, false));
-  Settle();
-  ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
+  t.app().StartGame(PlayAs(kAsWhite, false));
+  t.Settle();
+  ASSERT_TRUE(t.app().UserMove(*t.FirstLegal()).Accepted);
+}
+
+TEST_F(AppTest, StartStopWhileTheEngineThinksPlaysAtOnce) {
+  LetTheEngineThink(*this);
   EXPECT_TRUE(app().PlayEngineThinking());
   EXPECT_FALSE(app().CanUserMove());
   EXPECT_FALSE(app().StepBack());  // no navigation while the engine thinks
@@ -241,15 +248,7 @@ TEST_F(AppTest, StartStopWhileTheEngineThinksPlaysAtOnce) {
 }
 
 TEST_F(AppTest, ANewGameDiscardsTheMoveOfTheStoppedTurn) {
-  TEngineSpec deep;
-  deep.maxDepth = 0;
-  InstallEngine(kRussian, deep);
-  Start();
-  Settings.GameTime = kTimePerMove;
-  Settings.TimeControlMin = 120;
-  app().StartGame(PlayAs(kAsWhite, false));
-  Settle();
-  ASSERT_TRUE(app().UserMove(*FirstLegal()).Accepted);
+  LetTheEngineThink(*this);
   app().NewGame(kBallotNone);
   Settle();
   const TGame g = Game();

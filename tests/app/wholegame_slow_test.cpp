@@ -30,7 +30,7 @@ TEST_P(WholeGame, EndsWithTheRightResultAndMessage) {
   InstallEngine(row.variant, spec);
   Start();
   app().SelectVariant(row.variant, false);
-  app().StartGame(TNewGameChoice{.Colour = 1, .Rated = false});
+  app().StartGame(test::PlayAs(test::kAsWhite, false));
   Settle();
   for (int ply = 0; ply < 1000 && Game().Header.Result == kResultNone; ++ply) {
     ASSERT_TRUE(app().CanUserMove());
