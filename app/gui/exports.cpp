@@ -74,9 +74,16 @@ QUORLIN_EXPORT void initC() noexcept { quorlin::initC(); }
 QUORLIN_EXPORT void revinit() noexcept { quorlin::revinit(); }
 QUORLIN_EXPORT void inicntnum() noexcept { quorlin::inicntnum(); }
 
+// The book a caller of the exported routine opens: one of its own, apart from
+// the books the program's engines keep.
+static TOpeningBook& ExportedBook() {
+  static TOpeningBook book;
+  return book;
+}
+
 QUORLIN_EXPORT bool BookIni(const char* path) noexcept {
   try {
-    return path && quorlin::BookIni(path);
+    return path && ExportedBook().Ini(path);
   } catch (...) {
     return false;
   }

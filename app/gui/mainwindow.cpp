@@ -585,10 +585,7 @@ void MainWindow::RefreshEngineOutput() {
 void MainWindow::RefreshBookMoves() {
   if (app_.DisplayMode() != kDisplayBook) return;
   TOpenMoves moves;
-  {
-    auto game = app_.LockGame();
-    BookLookup(game->Params, moves, game->CurBoard, static_cast<int>(game->SideToMove));
-  }
+  app_.LookupBookMoves(moves);
   const std::vector<TDisplayRow> rows = BookRows(moves);
   grid_->setRowCount(static_cast<int>(rows.size()));
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
