@@ -91,7 +91,10 @@ void TApplication::Startup() {
   AnalysisEngine = std::make_unique<TEngine>(&analysisInfo_, &analysisStop_, options_.HashMegabytes);
   PlayEngine = std::make_unique<TEngine>(&playInfo_, &playStop_, options_.HashMegabytes);
   defaultDescription_ = std::make_unique<TEvalFunc>(PlayEngine->EvalFunc());
-  for (TEngine* e : {AnalysisEngine.get(), PlayEngine.get()}) e->SetEDFolder(EDFolder);
+  for (TEngine* e : {AnalysisEngine.get(), PlayEngine.get()}) {
+    e->SetEDFolder(EDFolder);
+    e->SetLog([](const std::string& text) { WriteLog(text); });
+  }
   thread_ = std::make_unique<TAnalysisThread>();
 
   const TPlayMode mode = Settings.Mode ? TPlayMode::Analysis : TPlayMode::Play;
@@ -112,7 +115,6 @@ void TApplication::Shutdown() {
   SaveSettings();
   if (Database_.DBOpened && !CloseDatabase(Database_))
     WriteLog("Database not closed: " + Database_.LastError);
-  BookClose();
 }
 
 // --- The shown game -------------------------------------------------------------------
@@ -173,10 +175,15 @@ void TApplication::SelectVariant(int variant, bool keepGame) {
   if (newGame) NewGame(kBallotNone);
   RequestBoardRedraw(true);
   RequestPanel(kPanelMoveList);
-  if (variant != kCustom) {
-    BookIni(EngineOpts[variant].Book);
-    QueueLoadEngines(variant);
+  // Each engine keeps the variant's book open for itself: the play engine
+  // draws its book moves from it, the analysis engine's serves the display.
+  for (TEngine* e : {AnalysisEngine.get(), PlayEngine.get()}) {
+    if (variant != kCustom)
+      e->OpenBook(EngineOpts[variant].Book);
+    else
+      e->OpeningBook().Close();
   }
+  if (variant != kCustom) QueueLoadEngines(variant);
   RequestDisplayRefresh();
 }
 
@@ -297,7 +304,7 @@ std::string TApplication::LoadDescription(TEngine& engine, const std::string& pa
 
 // --- Opening book ------------------------------------------------------------------------
 
-bool TApplication::BookLoaded() const { return BookOpen(); }
+bool TApplication::BookLoaded() const { return AnalysisEngine->OpeningBook().IsOpen(); }
 
 void TApplication::LookupBookMoves(TOpenMoves& moves, const TBookTextStyle& text) const {
   TGameParams params;
@@ -309,7 +316,7 @@ void TApplication::LookupBookMoves(TOpenMoves& moves, const TBookTextStyle& text
     board = CurrentGame.CurBoard;
     side = static_cast<int>(CurrentGame.SideToMove);
   }
-  BookLookup(params, moves, board, side, text);
+  AnalysisEngine->OpeningBook().Lookup(params, moves, board, side, text);
 }
 
 // --- Requests ------------------------------------------------------------------------------

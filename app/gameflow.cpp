@@ -374,10 +374,12 @@ bool TApplication::PlayMove(const TGame& game, int64_t generation) {
 
   TMove move;
   bool have = false;
-  if (BookOpen() && EngineOpts[std::clamp(variant, 0, kVariantCount)].UseBook && PlayEngine->UseBook() &&
-      Mode() == TPlayMode::Play && pieces >= Settings.BookMinPieces && moveNo <= Settings.BookMaxMoveNo) {
+  const TOpeningBook& openingBook = PlayEngine->OpeningBook();
+  if (openingBook.IsOpen() && EngineOpts[std::clamp(variant, 0, kVariantCount)].UseBook &&
+      PlayEngine->UseBook() && Mode() == TPlayMode::Play && pieces >= Settings.BookMinPieces &&
+      moveNo <= Settings.BookMaxMoveNo) {
     auto book = std::make_unique<TOpenMoves>();
-    BookLookup(game.Params, *book, game.CurBoard, static_cast<int>(game.SideToMove));
+    openingBook.Lookup(game.Params, *book, game.CurBoard, static_cast<int>(game.SideToMove));
     const int c = BookCandidateCount(*book, Settings.BookLevel);
     if (c > 0) {
       const int num = book->openmoves[1 + RandomBelow(static_cast<uint32_t>(c))].num;

@@ -75,7 +75,6 @@ class AppTest : public testing::Test {
     if (app_) app_->Shutdown();
     app_.reset();
     CloseLog();
-    BookClose();
     SetVariantSettingsHook({});
     VariantTable = savedTable_;
     for (const auto& [name, value] : savedEnv_) {
