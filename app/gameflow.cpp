@@ -29,6 +29,9 @@ namespace {
 constexpr const char* kEngineName = "Quorlin";
 constexpr const char* kDefaultUserName = "Player";
 
+// Time budget of an engine call that is to answer at once (centiseconds).
+constexpr int64_t kMoveNowBudget = 1;
+
 // Time budget of an analysis run: about eleven and a half days, i.e. until stopped.
 constexpr int64_t kAnalysisBudget = 100000000;
 
@@ -399,6 +402,11 @@ bool TApplication::PlayMove(const TGame& game, int64_t generation) {
     const int64_t budget = MoveBudget(ClockState(), game.SideToMove, divisor);
     PlayEngine->ThreadsCount = Settings.ThreadsCount.load();
     have = PlayEngine->LetOpponentMove40(game, budget, move, false, 0);
+    if (!have && moveNow_.exchange(false)) {
+      // "Move now" came before the engine had listed its moves (it was still
+      // setting up): a call without time lists them and returns at once.
+      have = PlayEngine->LetOpponentMove40(game, kMoveNowBudget, move, false, 0);
+    }
   }
   if (!have) return false;
 
