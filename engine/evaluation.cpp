@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/text.h"
 #include "engine/textfile.h"
 #include "rules/tables.h"
 
@@ -61,14 +62,14 @@ int64_t KingPlacement(const TEvalFuncStatic& f, int squares, uint64_t kings, boo
   }
   if (squares == 64) {
     if (own)
-      return int64_t{f.KingsMain} * BitCount(kings & kRow0) +
-             int64_t{f.KingsDouble} * BitCount(kings & kRow7) +
-             int64_t{f.KingsTurAH} * BitCount(kings & kFilesAH) +
-             int64_t{f.KingsTriple} * BitCount(kings & kRow1);
-    return int64_t{f.KingsMain} * BitCount(kings & kRow7) +
-           int64_t{f.KingsTurAH} * BitCount(kings & kFilesAH) +
-           int64_t{f.KingsDouble} * BitCount(kings & kRow0) +
-           int64_t{f.KingsTriple} * BitCount(kings & kRow6);
+      return int64_t{f.KingsMain} * PopCount(kings & kRow0) +
+             int64_t{f.KingsDouble} * PopCount(kings & kRow7) +
+             int64_t{f.KingsTurAH} * PopCount(kings & kFilesAH) +
+             int64_t{f.KingsTriple} * PopCount(kings & kRow1);
+    return int64_t{f.KingsMain} * PopCount(kings & kRow7) +
+           int64_t{f.KingsTurAH} * PopCount(kings & kFilesAH) +
+           int64_t{f.KingsDouble} * PopCount(kings & kRow0) +
+           int64_t{f.KingsTriple} * PopCount(kings & kRow6);
   }
   return 0;
 }
@@ -139,9 +140,9 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   const uint64_t wm = bd.w & ~bd.k, wk = bd.w & bd.k, bm = bd.b & ~bd.k, bk = bd.b & bd.k;
   const uint64_t empty = gp.BitBoardGood64 & ~(bd.w | bd.b);
   const int squares = gp.compute.BoardSize;
-  const int n = BitCount(bd.w | bd.b);
+  const int n = PopCount(bd.w | bd.b);
 
-  const int nWK = BitCount(wk), nBK = BitCount(bk);
+  const int nWK = PopCount(wk), nBK = PopCount(bk);
   int64_t kOwn = int64_t{nWK} * f.KingValue, kOpp = int64_t{nBK} * f.KingValue;
   if (gp.FlyingKing) {
     if (nWK > 0) kOwn += KingPlacement(f, squares, wk, true);
@@ -154,7 +155,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   const BoardMasks& masks = MasksFor(squares);
   auto flank = [&](int32_t weight, uint64_t x1, uint64_t x2) {
     if (weight == 0) return;
-    int p = BitCount(wm & x1), q = BitCount(wm & x2);
+    int p = PopCount(wm & x1), q = PopCount(wm & x2);
     if (p != q) {
       const int d = std::abs(p - q);
       if (d >= 2)
@@ -162,7 +163,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
       else if (p > q && squares != 64)
         aOwn += weight;
     }
-    p = BitCount(bm & x1), q = BitCount(bm & x2);
+    p = PopCount(bm & x1), q = PopCount(bm & x2);
     if (p != q) {
       const int d = std::abs(p - q);
       if (d >= 2)
@@ -175,12 +176,12 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   flank(f.SideBalanceExt, masks.e1, masks.e2);
 
   if (ctx.TypeOfGame == kTurkish && n == 32) {
-    const int r = BitCount(bd.w & kRow1);
+    const int r = PopCount(bd.w & kRow1);
     if (r == 4)
       aOwn += f.KingsTur2nd4;
     else if (r == 3 || r == 5)
       aOwn += f.KingsTur2nd35;
-    const int r2 = BitCount(bd.b & kRow6);
+    const int r2 = PopCount(bd.b & kRow6);
     if (r2 == 4)
       aOpp -= f.KingsTur2nd4;
     else if (r2 == 3 || r2 == 5)
@@ -220,7 +221,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   float score = raw / static_cast<float>(f.ManValue);
   if (f.Squeeze) {
     const float factor = ((nWK + nBK) * (static_cast<float>(f.KingValue) / static_cast<float>(f.ManValue)) +
-                          BitCount(wm) + BitCount(bm)) /
+                          PopCount(wm) + PopCount(bm)) /
                          static_cast<float>(n);
     score = factor == 0 ? 0.0f : score / factor;
   }
@@ -277,7 +278,7 @@ void CompileEvf(TEvalFuncStatic& evf) {
   const size_t size = std::min<size_t>(std::max(evf.Size, 0), evf.Patt.size());
   for (size_t i = 0; i < size; ++i) {
     const TPattern& p = evf.Patt[i];
-    if (BitCount(p.B.w) + BitCount(p.B.b) + BitCount(p.B.k) == 1) {
+    if (PopCount(p.B.w) + PopCount(p.B.b) + PopCount(p.B.k) == 1) {
       if (p.B.w)
         evf.WhiteFields[__builtin_ctzll(p.B.w)] = p.value;
       else if (p.B.b)
@@ -374,8 +375,7 @@ bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int varian
   auto square = [&](TSquareWeights& table) {
     const size_t space = value.find(' ');
     const std::string indexText = value.substr(0, space);
-    const std::string weightText =
-        space == std::string::npos ? std::string() : TrimText(value.substr(space + 1));
+    const std::string weightText = space == std::string::npos ? std::string() : Trim(value.substr(space + 1));
     int32_t index, weight;
     if (!ParseInteger(indexText, index))
       throw TFileError(path, lineNo, tag, "square index \"" + indexText + "\" is not a whole number");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/bits.h"
 #include "engine/network.h"
 #include "rules/board.h"
 #include "rules/tables.h"
@@ -70,12 +71,6 @@ struct TEvalContext {
   // settings change reaches); null reads VariantTable[TypeOfGame].
   const TGameParams* Params = nullptr;
 };
-
-// Number of set bits, by four 16-bit table lookups.
-inline int BitCount(uint64_t x) {
-  return BitCount16[x & 0xFFFF] + BitCount16[(x >> 16) & 0xFFFF] + BitCount16[(x >> 32) & 0xFFFF] +
-         BitCount16[x >> 48];
-}
 
 // Compresses a score into (-8.75, 8.75): the first 5 at full weight, the next 5
 // at half, the next 5 at a quarter, the rest dropped.

@@ -46,7 +46,7 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
   // The rules as the call froze them: no settings change reaches the search.
   const TGameParams& gp = Params;
   const int revShift = gp.BitBoardRevShift;
-  const int d = BitCount(brd.w | brd.b);
+  const int d = PopCount(brd.w | brd.b);
   const TEngineStage& st = evF.Stages[quorlin::GetStageCnt(evF, d)];
   if (col == TDColor::black) brd = FlippedBitBoard(brd, revShift);
   if (typeofgame == kTurkish) brd = CanonicalMirror64(brd);

@@ -158,11 +158,4 @@ int MatchTagPrefix(const std::string& tag, std::initializer_list<const char*> ke
   return -1;
 }
 
-std::string TrimText(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 }  // namespace quorlin

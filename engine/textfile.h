@@ -61,7 +61,4 @@ void SplitCommentedTagLine(const std::string& line, std::string& tag, std::strin
 // Index of the first keyword the tag begins with (case-sensitive), or -1.
 int MatchTagPrefix(const std::string& tag, std::initializer_list<const char*> keywords);
 
-// Removes blanks and control characters at both ends.
-std::string TrimText(const std::string& text);
-
 }  // namespace quorlin

@@ -1,6 +1,7 @@
 // quorlin book: builds an opening book from a game database and shows the book
 // moves of a position.
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "games/gamerecord.h"
 #include "rules/fen.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -91,33 +93,20 @@ int Build(const Args& args) {
   return 0;
 }
 
-int Show(const Args& args) {
-  std::string bookPath, variantArg, fen;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    if (a == "--fen") {
-      if (k + 1 >= args.size()) throw UsageError{"--fen needs a value"};
-      fen = args[++k];
-    } else if (bookPath.empty()) {
-      bookPath = a;
-    } else if (variantArg.empty()) {
-      variantArg = a;
-    } else {
-      throw UsageError{"unexpected argument \"" + a + "\""};
-    }
-  }
-  if (bookPath.empty() || variantArg.empty()) throw UsageError{"expected BOOK.cbk VARIANT"};
-  const int variant = ParseVariantArg(variantArg);
+int Show(const Args& words) {
+  const TArgs args(words, {"--fen"}, {}, 1);
+  args.ExpectPositionals(2, 2, "BOOK.cbk VARIANT");
+  const std::string bookPath = args.Positionals()[0];
+  const int variant = ParseVariantArg(args.Positionals()[1]);
   const TGameParams& params = VariantTable[variant];
   TBoard board;
   int side = 0;
-  if (fen.empty()) {
+  if (args.Has("--fen"))
+    ReadFenArg(params, args.Text("--fen"), board, side);
+  else
     board.b = StartPosition(params, false);
-  } else {
-    ReadFenArg(params, fen, board, side);
-  }
   TOpeningBook book;
-  if (!book.Ini(bookPath)) std::fprintf(stderr, "book show: cannot open %s\n", bookPath.c_str());
+  if (!book.Ini(bookPath)) throw std::runtime_error("cannot open the opening book \"" + bookPath + "\"");
   TOpenMoves moves;
   book.Lookup(params, moves, board, side);
   if (!moves.openposcomm.empty()) std::printf("%s\n", moves.openposcomm.c_str());
