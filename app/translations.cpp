@@ -426,17 +426,6 @@ bool Utf16ToUtf8(std::string_view bytes, bool bigEndian, bool strict, std::strin
   return true;
 }
 
-// Well-formed UTF-8 with every malformed sequence replaced by U+FFFD.
-std::string SanitizeUtf8(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    char32_t cp;
-    AppendUtf8(out, DecodeUtf8(s, i, cp) ? cp : kReplacementChar);
-  }
-  return out;
-}
-
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;

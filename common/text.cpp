@@ -144,6 +144,16 @@ bool DecodeUtf16(std::u16string_view units, size_t& i, char32_t& cp) {
   return !(u >= 0xD800 && u <= 0xDFFF);
 }
 
+std::string SanitizeUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    char32_t cp;
+    AppendUtf8(out, DecodeUtf8(s, i, cp) ? cp : kReplacementChar);
+  }
+  return out;
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -51,6 +51,10 @@ bool DecodeUtf8(std::string_view s, size_t& i, char32_t& cp);
 // advances i past it. An unpaired surrogate returns false and advances i by one.
 bool DecodeUtf16(std::u16string_view units, size_t& i, char32_t& cp);
 
+// Well-formed UTF-8: every byte that does not start a well-formed sequence
+// becomes U+FFFD.
+std::string SanitizeUtf8(std::string_view s);
+
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -3,6 +3,7 @@
 #include "tools/args.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "rules/variants.h"
 
@@ -10,8 +11,20 @@ namespace quorlin::cli {
 
 namespace {
 
+constexpr std::string_view kMany = "...";
+
+std::string_view Name(const char* flag) {
+  std::string_view f(flag);
+  return f.ends_with(kMany) ? f.substr(0, f.size() - kMany.size()) : f;
+}
+
 bool Listed(std::initializer_list<const char*> list, const std::string& word) {
-  return std::any_of(list.begin(), list.end(), [&](const char* f) { return word == f; });
+  return std::any_of(list.begin(), list.end(), [&](const char* f) { return word == Name(f); });
+}
+
+bool TakesMany(std::initializer_list<const char*> list, const std::string& word) {
+  return std::any_of(list.begin(), list.end(),
+                     [&](const char* f) { return word == Name(f) && std::string_view(f).ends_with(kMany); });
 }
 
 bool IsHelp(const std::string& word) { return word == "--help" || word == "-h"; }
@@ -38,6 +51,8 @@ TArgs::TArgs(const Args& args, std::initializer_list<const char*> valueFlags,
           Listed(valueFlags, args[i + 1]) || Listed(switches, args[i + 1]) || IsHelp(args[i + 1]))
         throw UsageError{a + " needs a value"};
       given_.emplace_back(a, args[++i]);
+      if (TakesMany(valueFlags, a))
+        while (i + 1 < args.size() && !LooksLikeFlag(args[i + 1])) given_.emplace_back(a, args[++i]);
     } else if (LooksLikeFlag(a)) {
       throw UsageError{"unknown option \"" + a + "\""};
     } else {
@@ -53,6 +68,13 @@ const std::string* TArgs::Find(const std::string& flag) const {
 }
 
 bool TArgs::Has(const std::string& flag) const { return Find(flag) != nullptr; }
+
+std::vector<std::string> TArgs::Values(const std::string& flag) const {
+  std::vector<std::string> values;
+  for (const auto& [f, v] : given_)
+    if (f == flag) values.push_back(v);
+  return values;
+}
 
 std::string TArgs::Text(const std::string& flag, const std::string& fallback) const {
   const std::string* v = Find(flag);

@@ -15,7 +15,8 @@ namespace quorlin::cli {
 class TArgs {
  public:
   // Reads args[first..]. A flag of `valueFlags` takes the next word as its
-  // value; a repeated flag keeps its last value. Throws UsageError for a flag
+  // value; a repeated flag keeps its last value. A flag listed with "..."
+  // after its name ("--games...") takes every word up to the next flag. Throws UsageError for a flag
   // that is not listed ("unknown option") and for a value flag at the end or
   // followed by another flag ("--variant needs a value"). "--help" and "-h"
   // throw HelpRequest.
@@ -26,6 +27,8 @@ class TArgs {
   bool Has(const std::string& flag) const;
   // Value of a value flag, `fallback` when it was not given.
   std::string Text(const std::string& flag, const std::string& fallback = {}) const;
+  // Every value given to the flag, in order.
+  std::vector<std::string> Values(const std::string& flag) const;
   // Value as a whole number in [min, max], `fallback` when not given.
   long long Count(const std::string& flag, long long fallback, long long min, long long max) const;
   // Value as a variant slot (number or name), `fallback` when not given.

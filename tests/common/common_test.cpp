@@ -75,6 +75,7 @@ TEST(Utf, RejectsMalformedUtf8OneByteAtATime) {
   std::string s;
   AppendUtf8(s, 0xD800);
   EXPECT_EQ(s, "\xEF\xBF\xBD");
+  EXPECT_EQ(SanitizeUtf8("a\xC3\xA9\xC0\xAF\xE2\x82"), "a\xC3\xA9\uFFFD\uFFFD\uFFFD\uFFFD");
 }
 
 TEST(Utf, UnpairedSurrogatesBecomeTheReplacementCharacter) {

@@ -86,6 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput{"eval", "eval russian a.eng --fen", 2, "--fen needs a value"},
                     TBadInput{"hub", "hub a.eng --threads", 2, "--threads needs a value"},
                     TBadInput{"language", "language --lang", 2, "--lang needs a value"},
+                    TBadInput{"match", "match russian a.eng b.eng --games --seed 1", 2, "--games needs a value"},
                     TBadInput{"perft", "perft russian 3 --fen --bulk", 2, "--fen needs a value"},
                     TBadInput{"play", "play --seconds", 2, "--seconds needs a value"}));
 
@@ -102,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput{"eval", "eval russian a.eng --pos x", 2, "unknown option \"--pos\""},
                     TBadInput{"hub", "hub a.eng --thread 2", 2, "unknown option \"--thread\""},
                     TBadInput{"language", "language --code RU", 2, "unknown option \"--code\""},
+                    TBadInput{"match", "match russian a.eng b.eng --game 2", 2, "unknown option \"--game\""},
                     TBadInput{"perft", "perft russian 3 --bulky", 2, "unknown option \"--bulky\""},
                     TBadInput{"play", "play --fast", 2, "unknown option \"--fast\""},
                     TBadInput{"start", "start russian --big", 2, "unknown option \"--big\""},
