@@ -17,39 +17,19 @@
 namespace quorlin::cli {
 namespace {
 
-int Build(const Args& args) {
-  std::string dbPath, outPath;
-  int variant = 0;
-  long long maxPly = 20, minGames = 1;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    auto value = [&]() -> const std::string& {
-      if (k + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++k];
-    };
-    if (a == "--variant")
-      variant = ParseVariantArg(value());
-    else if (a == "--out")
-      outPath = value();
-    else if (a == "--max-ply")
-      maxPly = ParseCount(value(), "ply", 1000);
-    else if (a == "--min-games")
-      minGames = ParseCount(value(), "game count", 1000000000);
-    else if (!a.empty() && a[0] == '-')
-      throw UsageError{"unknown option \"" + a + "\""};
-    else if (dbPath.empty())
-      dbPath = a;
-    else
-      throw UsageError{"unexpected argument \"" + a + "\""};
-  }
-  if (dbPath.empty()) throw UsageError{"missing database"};
-  if (variant == 0) throw UsageError{"missing --variant V"};
-  if (outPath.empty()) throw UsageError{"missing --out BOOK.cbk"};
+int Build(const Args& words) {
+  const TArgs args(words, {"--variant", "--out", "--max-ply", "--min-games"}, {}, 1);
+  args.ExpectPositionals(1, 1, "a game database");
+  if (!args.Has("--variant")) throw UsageError{"missing --variant V"};
+  if (!args.Has("--out")) throw UsageError{"missing --out BOOK.cbk"};
+  const std::string dbPath = args.Positionals()[0], outPath = args.Text("--out");
+  const int variant = args.Variant("--variant", 0);
+  const long long maxPly = args.Count("--max-ply", 20, 0, 1000);
+  const long long minGames = args.Count("--min-games", 1, 0, 1000000000);
 
   TQuorlinDB db;
   if (!OpenDatabase(dbPath, db, true) || db.DBType == 0) {
-    std::fprintf(stderr, "book build: %s\n",
-                 db.LastError.empty() ? ("cannot open " + dbPath).c_str() : db.LastError.c_str());
+    PrintError("book", db.LastError.empty() ? "cannot open " + dbPath : db.LastError);
     return 1;
   }
   const int count = IndexRecordCount(db);
@@ -82,7 +62,7 @@ int Build(const Args& args) {
   const std::vector<TBookRecord> records = builder.Records(static_cast<int>(minGames));
   std::string error;
   if (!WriteBook(outPath, records, error)) {
-    std::fprintf(stderr, "book build: %s\n", error.c_str());
+    PrintError("book", error);
     return 1;
   }
   std::printf(

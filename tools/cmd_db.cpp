@@ -10,6 +10,7 @@
 #include "games/pdnfile.h"
 #include "rules/fen.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -32,13 +33,16 @@ std::string VariantName(int type) {
   return "variant " + std::to_string(type);
 }
 
-bool Open(const Args& args, TQuorlinDB& db) {
-  if (OpenDatabase(args[1], db, /*readOnly=*/true)) return true;
-  std::fprintf(stderr, "quorlin db: cannot open \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
+bool Open(const TArgs& args, TQuorlinDB& db) {
+  const std::string& path = args.Positionals()[0];
+  if (OpenDatabase(path, db, /*readOnly=*/true)) return true;
+  PrintError("db", "cannot open \"" + path + "\": " + db.LastError);
   return false;
 }
 
-int Info(const Args& args) {
+int Info(const Args& words) {
+  const TArgs args(words, {}, {}, 1);
+  args.ExpectPositionals(1, 1, "a database file");
   TQuorlinDB db;
   if (!Open(args, db)) return 1;
   int deleted = 0, unreadable = 0;
@@ -62,11 +66,14 @@ int Info(const Args& args) {
   return 0;
 }
 
-int List(const Args& args) {
+int List(const Args& words) {
+  const TArgs args(words, {}, {}, 1);
+  args.ExpectPositionals(1, 3, "a database file");
+  const Args& positional = args.Positionals();
+  const long long from = positional.size() > 1 ? ParseCount(positional[1], "first game", 1LL << 31) : 1;
   TQuorlinDB db;
   if (!Open(args, db)) return 1;
-  const long long from = args.size() > 2 ? ParseCount(args[2], "first game", 1LL << 31) : 1;
-  const long long count = args.size() > 3 ? ParseCount(args[3], "count", 1LL << 31) : db.DBSize;
+  const long long count = positional.size() > 2 ? ParseCount(positional[2], "count", 1LL << 31) : db.DBSize;
   TGameHeader h;
   for (long long n = std::max(1LL, from); n <= db.DBSize && n < from + count; ++n) {
     if (!ReadIndexRecord(db, static_cast<int>(n), h)) {
@@ -83,7 +90,9 @@ int List(const Args& args) {
   return 0;
 }
 
-int Check(const Args& args) {
+int Check(const Args& words) {
+  const TArgs args(words, {}, {}, 1);
+  args.ExpectPositionals(1, 1, "a database file");
   TQuorlinDB db;
   if (!Open(args, db)) return 1;
   TGame game;
@@ -130,43 +139,26 @@ void ParseResults(const std::string& text, std::array<bool, kResultCount>& accep
   }
 }
 
-int Search(const Args& args) {
+int Search(const Args& words) {
+  const TArgs args(words,
+                   {"--white", "--black", "--tournament", "--site", "--annotator", "--year", "--moves",
+                    "--result", "--fen", "--variant"},
+                   {"--ignore-colors"}, 1);
+  args.ExpectPositionals(1, 1, "a database file");
+  TSearchInfo info;
+  info.ignorecol = args.Has("--ignore-colors");
+  if (args.Has("--white")) info.name[0] = FoldCase(args.Text("--white"));
+  if (args.Has("--black")) info.name[1] = FoldCase(args.Text("--black"));
+  if (args.Has("--tournament")) info.tourn = FoldCase(args.Text("--tournament"));
+  if (args.Has("--site")) info.site = FoldCase(args.Text("--site"));
+  if (args.Has("--annotator")) info.annot = FoldCase(args.Text("--annotator"));
+  if (args.Has("--year")) ParseRange(args.Text("--year"), "year", info.yearstart, info.yearend);
+  if (args.Has("--moves")) ParseRange(args.Text("--moves"), "moves", info.movestart, info.moveend);
+  if (args.Has("--result")) ParseResults(args.Text("--result"), info.rescheck);
+  const std::string fen = args.Text("--fen");
+  int variant = args.Variant("--variant", 0);
   TQuorlinDB db;
   if (!Open(args, db)) return 1;
-  TSearchInfo info;
-  std::string fen;
-  int variant = 0;
-  for (size_t i = 2; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--ignore-colors") {
-      info.ignorecol = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) throw UsageError{"\"" + a + "\" needs a value"};
-    const std::string& v = args[++i];
-    if (a == "--white")
-      info.name[0] = FoldCase(v);
-    else if (a == "--black")
-      info.name[1] = FoldCase(v);
-    else if (a == "--tournament")
-      info.tourn = FoldCase(v);
-    else if (a == "--site")
-      info.site = FoldCase(v);
-    else if (a == "--annotator")
-      info.annot = FoldCase(v);
-    else if (a == "--year")
-      ParseRange(v, "year", info.yearstart, info.yearend);
-    else if (a == "--moves")
-      ParseRange(v, "moves", info.movestart, info.moveend);
-    else if (a == "--result")
-      ParseResults(v, info.rescheck);
-    else if (a == "--fen")
-      fen = v;
-    else if (a == "--variant")
-      variant = ParseVariantArg(v);
-    else
-      throw UsageError{"unknown option \"" + a + "\""};
-  }
   const bool positionSearch = !fen.empty();
   TDColor side = TDColor::white;
   int boardSize = 0;
@@ -199,12 +191,12 @@ int Search(const Args& args) {
 }
 
 int Db(const Args& args) {
-  if (args.size() < 2) throw UsageError{"expected a subcommand and a database file"};
-  if (args[0] == "info" && args.size() == 2) return Info(args);
-  if (args[0] == "list" && args.size() <= 4) return List(args);
-  if (args[0] == "check" && args.size() == 2) return Check(args);
+  if (args.empty()) throw UsageError{"expected a subcommand and a database file"};
+  if (args[0] == "info") return Info(args);
+  if (args[0] == "list") return List(args);
+  if (args[0] == "check") return Check(args);
   if (args[0] == "search") return Search(args);
-  throw UsageError{"unknown subcommand or wrong arguments"};
+  throw UsageError{"unknown subcommand \"" + args[0] + "\": expected info, list, check or search"};
 }
 
 Command db("db",

@@ -19,40 +19,24 @@
 namespace quorlin::cli {
 namespace {
 
-int Build(const Args& args) {
+int Build(const Args& words) {
+  const TArgs args(words, {"--pieces", "--type", "--out"}, {}, 1);
+  args.ExpectPositionals(1, 1, "a variant");
+  if (!args.Has("--pieces")) throw UsageError{"missing --pieces N"};
+  if (!args.Has("--out")) throw UsageError{"missing --out FOLDER"};
   TEgdbBuildOptions opt;
-  std::string variantArg;
-  bool havePieces = false;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    auto value = [&]() -> const std::string& {
-      if (k + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++k];
-    };
-    if (a == "--pieces") {
-      opt.maxPieces = static_cast<int>(ParseCount(value(), "piece count", 12));
-      havePieces = true;
-    } else if (a == "--type") {
-      const std::string t = value();
-      if (t == "MTW" || t == "mtw")
-        opt.type = ebMTW;
-      else if (t == "WDL" || t == "wdl")
-        opt.type = ebWDL;
-      else
-        throw UsageError{"bad type \"" + t + "\": expected MTW or WDL"};
-    } else if (a == "--out") {
-      opt.outFolder = value();
-    } else if (!a.empty() && a[0] == '-') {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else if (variantArg.empty()) {
-      variantArg = a;
-    } else {
-      throw UsageError{"unexpected argument \"" + a + "\""};
-    }
+  opt.maxPieces = static_cast<int>(args.Count("--pieces", 0, 0, 12));
+  opt.outFolder = args.Text("--out");
+  if (args.Has("--type")) {
+    const std::string t = args.Text("--type");
+    if (t == "MTW" || t == "mtw")
+      opt.type = ebMTW;
+    else if (t == "WDL" || t == "wdl")
+      opt.type = ebWDL;
+    else
+      throw UsageError{"bad type \"" + t + "\": expected MTW or WDL"};
   }
-  if (variantArg.empty()) throw UsageError{"missing variant"};
-  if (!havePieces) throw UsageError{"missing --pieces N"};
-  if (opt.outFolder.empty()) throw UsageError{"missing --out FOLDER"};
+  const std::string variantArg = args.Positionals()[0];
   opt.variant = ParseVariantArg(variantArg);
   if (!HasBitboardGenerator(opt.variant) || !EdbGeometryOfVariant(opt.variant).valid())
     throw UsageError{VariantTable[opt.variant].Name + " has no endgame databases"};

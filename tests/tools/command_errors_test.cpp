@@ -69,7 +69,9 @@ TEST_P(CommandErrors, NamesTheProblemOnStandardErrorAndExitsNonZero) {
   EXPECT_EQ(lines[0].rfind(std::string("quorlin ") + b.command + ": ", 0), 0u) << r.err;
   EXPECT_NE(lines[0].find(b.message), std::string::npos) << r.err;
   // Wrong arguments are followed by the command's usage.
-  if (b.status == 2) EXPECT_NE(r.err.find(std::string("usage: ") + b.command), std::string::npos) << r.err;
+  if (b.status == 2) {
+    EXPECT_NE(r.err.find(std::string("usage: ") + b.command), std::string::npos) << r.err;
+  }
 }
 
 // A flag without its value, at the end or before another flag.
@@ -79,14 +81,20 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput{"analyse", "analyse russian a.eng --depth --fen x", 2, "--depth needs a value"},
                     TBadInput{"bench", "bench --depth", 2, "--depth needs a value"},
                     TBadInput{"book", "book show a.cbk russian --fen", 2, "--fen needs a value"},
+                    TBadInput{"book", "book build a.abd --variant --out b.cbk", 2, "--variant needs a value"},
+                    TBadInput{"db", "db search a.abd --white", 2, "--white needs a value"},
                     TBadInput{"download", "download http://127.0.0.1:1/a.zip --to", 2, "--to needs a value"},
                     TBadInput{"dxp", "dxp a.eng --listen --initiator", 2, "--listen needs a value"},
                     TBadInput{"egdb", "egdb probe russian W:WKc1:BKh8 --folder", 2, "--folder needs a value"},
+                    TBadInput{"egdb", "egdb build russian --out ED --pieces", 2, "--pieces needs a value"},
                     TBadInput{"engine", "engine check a.eng --variant", 2, "--variant needs a value"},
                     TBadInput{"eval", "eval russian a.eng --fen", 2, "--fen needs a value"},
                     TBadInput{"hub", "hub a.eng --threads", 2, "--threads needs a value"},
                     TBadInput{"language", "language --lang", 2, "--lang needs a value"},
-                    TBadInput{"match", "match russian a.eng b.eng --games --seed 1", 2, "--games needs a value"},
+                    TBadInput{"match", "match russian a.eng b.eng --games --seed 1", 2,
+                              "--games needs a value"},
+                    TBadInput{"pdn", "pdn import a.pdn b.abd --variant", 2, "--variant needs a value"},
+                    TBadInput{"pdn", "pdn export a.abd -o", 2, "-o needs a value"},
                     TBadInput{"perft", "perft russian 3 --fen --bulk", 2, "--fen needs a value"},
                     TBadInput{"play", "play --seconds", 2, "--seconds needs a value"}));
 
@@ -95,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TBadInput{"analyse", "analyse russian a.eng --nodez 5", 2, "unknown option \"--nodez\""},
                     TBadInput{"bench", "bench --deep 3", 2, "unknown option \"--deep\""},
                     TBadInput{"book", "book show a.cbk russian --fenn x", 2, "unknown option \"--fenn\""},
+                    TBadInput{"db", "db list a.abd --all", 2, "unknown option \"--all\""},
                     TBadInput{"download", "download http://127.0.0.1:1/a.zip --too x", 2,
                               "unknown option \"--too\""},
                     TBadInput{"dxp", "dxp a.eng --listen 1 --fast", 2, "unknown option \"--fast\""},
@@ -104,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput{"hub", "hub a.eng --thread 2", 2, "unknown option \"--thread\""},
                     TBadInput{"language", "language --code RU", 2, "unknown option \"--code\""},
                     TBadInput{"match", "match russian a.eng b.eng --game 2", 2, "unknown option \"--game\""},
+                    TBadInput{"pdn", "pdn export a.abd -x", 2, "unknown option \"-x\""},
                     TBadInput{"perft", "perft russian 3 --bulky", 2, "unknown option \"--bulky\""},
                     TBadInput{"play", "play --fast", 2, "unknown option \"--fast\""},
                     TBadInput{"start", "start russian --big", 2, "unknown option \"--big\""},
@@ -114,11 +124,16 @@ INSTANTIATE_TEST_SUITE_P(
     MissingFile, CommandErrors,
     testing::Values(TBadInput{"analyse", "analyse russian MISSING.eng --depth 1", 1, "not found"},
                     TBadInput{"book", "book show MISSING.cbk russian", 1, "cannot open the opening book"},
+                    TBadInput{"book", "book build MISSING.abd --variant russian --out MISSING.cbk", 1,
+                              "do not all exist"},
+                    TBadInput{"db", "db info MISSING.abd", 1, "cannot open"},
                     TBadInput{"egdb", "egdb probe russian W:WKc1:BKh8 --folder MISSING", 1,
                               "endgame database folder"},
                     TBadInput{"engine", "engine check MISSING.eng", 1, "not found"},
                     TBadInput{"eval", "eval russian MISSING.eng", 1, "not found"},
-                    TBadInput{"language", "language --check MISSING.txt", 1, "no such file"}));
+                    TBadInput{"language", "language --check MISSING.txt", 1, "no such file"},
+                    TBadInput{"pdn", "pdn export MISSING.abd", 1, "cannot open"},
+                    TBadInput{"pdn", "pdn import MISSING.pdn MISSING.abd", 1, "cannot read"}));
 
 TEST(CommandErrors, AFolderWithoutDatabasesOfTheVariantIsAnError) {
   const TRun r = RunApart("egdb probe russian W:WKc1:BKh8 --folder " + test::FreshDir("emptyed").string());
@@ -151,10 +166,14 @@ TEST(CommandHelp, EveryHelpLineFitsEightyColumns) {
     EXPECT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(one.out.rfind("usage: " + name, 0), 0u) << one.out;
     for (const std::string& l : Lines(one.out)) EXPECT_LE(l.size(), 80u) << l;
-    // The usage printed after a wrong argument is laid out the same way.
+    // The usage printed after a wrong argument (below the error line) is laid
+    // out the same way.
     const TRun wrong = RunApart(name + " --no-such-flag");
     EXPECT_EQ(wrong.status, 2) << wrong.err;
-    for (const std::string& l : Lines(wrong.err)) EXPECT_LE(l.size(), 80u) << l;
+    const std::vector<std::string> usage = Lines(wrong.err);
+    ASSERT_GE(usage.size(), 2u) << wrong.err;
+    EXPECT_EQ(usage[1].rfind("usage: " + name, 0), 0u) << wrong.err;
+    for (size_t i = 1; i < usage.size(); ++i) EXPECT_LE(usage[i].size(), 80u) << usage[i];
   }
 }
 
