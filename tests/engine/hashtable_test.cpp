@@ -141,8 +141,8 @@ TEST_F(LinearProbing, AProbePastTheLastSlotWrapsToSlotZero) {
   b.pos.b = 0x100;  // same index, other position
   HashStore(t, a);
   HashStore(t, b);
-  EXPECT_EQ(t.Positions[t.MaxSize - 1].pos, a.pos);
-  EXPECT_EQ(t.Positions[0].pos, b.pos);
+  EXPECT_EQ(HashSlot(t, t.MaxSize - 1).pos, a.pos);
+  EXPECT_EQ(HashSlot(t, 0).pos, b.pos);
   THashRec64 e;
   ASSERT_TRUE(HashProbe(t, b.pos, e));
   EXPECT_EQ(e.bestmove, 2);
@@ -193,7 +193,7 @@ TEST(HashReplace, OneSlotPerIndexReplacedByDepth) {
     HashClear(t, nullptr);
     HashStore(t, Entry(1, 5, -1, 1, 2));
     HashStore(t, c.second);
-    const THashRec64& slot = t.Positions[0];
+    const THashRec64 slot = HashSlot(t, 0);
     EXPECT_EQ(slot.pos.w, c.holder);
     EXPECT_EQ(slot.depth, c.depth);
     EXPECT_EQ(slot.bestmove2, c.best2);
