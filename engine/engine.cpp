@@ -112,6 +112,7 @@ void TMoveAnalysisThread::Start() {
   thread_ = std::thread([this] { Execute(); });
 }
 
+
 void TMoveAnalysisThread::Join() {
   if (thread_.joinable()) thread_.join();
 }
@@ -119,17 +120,21 @@ void TMoveAnalysisThread::Join() {
 void TMoveAnalysisThread::Execute() {
   TEngine& e = *Engine;
   tlsPstCnt = &e.workerPstCnt_[static_cast<size_t>(Index)].v;
+  int current = 0;  // the root move this worker holds
   try {
     for (;;) {
-      const int m = e.GetFromMovesQueue();
-      if (m == 0) break;
-      e.ProcessMoveThreadPass(m);
-      e.AddToMovesQueue(m);
+      current = e.GetFromMovesQueue();
+      if (current == 0) break;
+      e.ProcessMoveThreadPass(current);
+      e.AddToMovesQueue(current);
+      current = 0;
       // Outside analysis mode a single legal move gets one pass.
       if (e.Stop().load() || !(e.AnalysisMode.load() || e.totalMoves_ > 1)) break;
     }
+  } catch (const std::exception& ex) {
+    e.WorkerFailed(Index, current, ex.what());
   } catch (...) {
-    // An exception ends this worker only; the others and the choice go on.
+    e.WorkerFailed(Index, current, "unknown exception");
   }
   tlsPstCnt = nullptr;
   e.WorkerDone();
@@ -172,13 +177,11 @@ TEngine::TEngine(TAnalysisInfo* info, std::atomic<bool>* stop, int hashMegabytes
   ev.KingValue = 3000;
   ev.SideToMove = 10;
   ev.Compress = 0;
+  SetLog({});
 }
 
 TEngine::~TEngine() {
-  for (TMoveAnalysisThread* t : MoveRunners) {
-    t->Join();
-    delete t;
-  }
+  for (const std::unique_ptr<TMoveAnalysisThread>& t : MoveRunners) t->Join();
 }
 
 bool TEngine::LoadFromFile(const std::filesystem::path& name, int typeofgame) {
@@ -295,6 +298,24 @@ void TEngine::SetNotAnalysing(bool value) {
   if (value) eventCv_.notify_all();
 }
 
+void TEngine::WorkerFailed(int worker, int move, const std::string& what) {
+  std::string text = "Engine worker " + std::to_string(worker + 1) + " stopped";
+  try {
+    // Give the root move back, so that another worker can take it up.
+    if (move != 0) {
+      AddToMovesQueue(move);
+      TMove m;
+      {
+        std::lock_guard<std::mutex> g(info_->Used);
+        m = info_->moves1[move];
+      }
+      text += " on root move " + MoveText(m, Params, NotationStyle.load(), kCaptureSeparator);
+    }
+  } catch (...) {
+  }
+  WriteLog(text + ": " + what);
+}
+
 void TEngine::WorkerDone() {
   if (RunningThreads.fetch_sub(1) == 1) SetNotAnalysing(true);
 }
@@ -395,10 +416,17 @@ void TEngine::PrepareSearch(int typeofgame, const TBoard& board, TDColor side) {
   SetLimits(int64_t{100000000}, 0);
 }
 
-void TEngine::LimitCheck() {
-  if (MaxPosAnalysis > 0 && PstCnt() + 20 * EdbStats.fGetEdb.load(std::memory_order_relaxed) > MaxPosAnalysis)
-    stop_->store(true, std::memory_order_relaxed);
-  if (EngineClockCs() - TimeAnalysisStarted > MaxTimeAnalysis) stop_->store(true, std::memory_order_relaxed);
+bool TEngine::LimitCheck(int n, int mn) {
+  std::atomic<bool>& stop = *stop_;
+  // The clock and the counters are read only well above the horizon, where
+  // nodes are few; the flag at every node.
+  if (n + 3 < mn && !stop.load(std::memory_order_relaxed)) {
+    if (MaxPosAnalysis > 0 &&
+        PstCnt() + 20 * EdbStats.fGetEdb.load(std::memory_order_relaxed) > MaxPosAnalysis)
+      stop.store(true, std::memory_order_relaxed);
+    if (EngineClockCs() - TimeAnalysisStarted > MaxTimeAnalysis) stop.store(true, std::memory_order_relaxed);
+  }
+  return stop.load(std::memory_order_relaxed);
 }
 
 float TEngine::RootSearch(const TBoard& after, TDColor toMove, int n, int mn, bool EBOff) {
@@ -595,15 +623,20 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
   // end while others have not begun.
   RunningThreads = t;
   MoveRunners.clear();
-  for (int i = 0; i < t; ++i) MoveRunners.push_back(new TMoveAnalysisThread(this, i));
-  for (TMoveAnalysisThread* w : MoveRunners) w->Start();
+  for (int i = 0; i < t; ++i) MoveRunners.push_back(std::make_unique<TMoveAnalysisThread>(this, i));
+  for (int i = 0; i < t; ++i) {
+    try {
+      MoveRunners[i]->Start();
+    } catch (const std::exception& ex) {
+      // The system refused a thread: the workers that run do the work.
+      WriteLog("Engine worker " + std::to_string(i + 1) + " could not start: " + ex.what());
+      WorkerDone();
+    }
+  }
 
   // 12.
   WaitToExitAnalysis();
-  for (TMoveAnalysisThread* w : MoveRunners) {
-    w->Join();
-    delete w;
-  }
+  for (const std::unique_ptr<TMoveAnalysisThread>& w : MoveRunners) w->Join();
   MoveRunners.clear();
 
   // 13-14. Choice among the moves whose value lies within the stage's

@@ -252,8 +252,11 @@ class TEngine {
   void PublishBest();
   // Line of root move x: the move, then the table's best moves, at most 20.
   void BuildPV(int x, TPV& pv, std::string& text);
-  // Raises the stop flag when the time or position budget is spent.
-  void LimitCheck();
+  // The budget check of both searches at a node of ply n with target ply mn:
+  // at nodes well above the horizon (n + 3 < mn) it raises the stop flag when
+  // the time or the position budget of the call is spent. True when the
+  // search must stop, for that or any other reason the flag is up.
+  bool LimitCheck(int n, int mn);
 
   // --- The searches (search.cpp) ----------------------------------------------------
   float analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, int mn, TDColor col, const TEDPos& ED,
@@ -276,6 +279,8 @@ class TEngine {
  private:
   friend class TMoveAnalysisThread;
   void WorkerDone();
+  // A worker that ended on an exception: logs it and gives its root move back.
+  void WorkerFailed(int worker, int move, const std::string& what);
   void SetNotAnalysing(bool value);
   void PublishInfoLine(const std::string& text);
   bool EdbProbe(const TBitBoard64& brd, int typeofgame, const TEDPos& ED, float& ev);
@@ -320,7 +325,7 @@ class TEngine {
   std::atomic<int64_t>& PstCounter();  // the calling thread's counter
   TEdbProbeStats EdbStats;             // fGetEdb and MaxEB
   std::atomic<int> RunningThreads{0};
-  std::vector<TMoveAnalysisThread*> MoveRunners;
+  std::vector<std::unique_ptr<TMoveAnalysisThread>> MoveRunners;
   std::atomic<bool> InitSection{false};
   std::atomic<bool> FBreakAnalysis{false};
   std::atomic<bool> inCall_{false};

@@ -39,8 +39,7 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
   std::atomic<bool>& stop = *stop_;
   // 1. Limits.
   const float result = alfa;
-  if (n + 3 < mn) LimitCheck();
-  if (stop.load(std::memory_order_relaxed)) return result;
+  if (LimitCheck(n, mn)) return result;
 
   // 2. Piece count, stage, orientation.
   // The rules as the call froze them: no settings change reaches the search.
@@ -197,6 +196,8 @@ float TEngine::analysis(const TBoard& brd, float alfa, float beta, int n, int mn
   const int side = static_cast<int>(col);
   const TDColor other = col == TDColor::white ? TDColor::black : TDColor::white;
 
+  if (LimitCheck(n, mn)) return alfa;
+
   // 1. Moves; none is a loss (a win in giveaway).
   TMoveBuffer buf;
   TMvs& list = buf.list;
@@ -204,11 +205,10 @@ float TEngine::analysis(const TBoard& brd, float alfa, float beta, int n, int mn
   GenerateMoves(brd, side, list, cnt, GameParams, true);
   if (cnt == 0) return F.Giveaway ? kMateBase - n : n - kMateBase;
 
-  // 2. Time check and ordering by a one-ply search.
+  // 2. Ordering by a one-ply search.
   uint8_t order[kMaxMoves + 1];
   for (int i = 1; i <= cnt; ++i) order[i] = static_cast<uint8_t>(i);
   if (n + 3 < mn) {
-    if (EngineClockCs() - TimeAnalysisStarted > MaxTimeAnalysis) stop.store(true, std::memory_order_relaxed);
     float s[kMaxMoves + 1];
     for (int i = 1; i <= cnt; ++i) {
       TBoard after = brd;

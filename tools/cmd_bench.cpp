@@ -141,7 +141,8 @@ int Bench(const Args& args) {
 }
 
 Command bench("bench", "bench [--depth N] [--threads N]",
-              "searches fixed positions of several variants to a fixed depth: node signature and speed",
+              "searches fixed positions of several variants to a fixed depth: node signature and speed "
+              "(one thread unless --threads says otherwise: the one-thread count is the signature)",
               Bench);
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/engine.h"
@@ -41,7 +42,8 @@ struct TMatchOptions {
   std::string pdnOut;
   uint64_t seed = 1;
   int maxPlies = 400;
-  int threads = 1;
+  // Workers per engine: one per hardware thread (the engines take turns).
+  int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   int hashMb = 32;
 };
 
