@@ -13,6 +13,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "engine/scores.h"
 #include "rules/bitmovegen.h"
 #include "rules/position.h"
 #include "rules/tables.h"
@@ -921,7 +922,7 @@ bool TEndgameDb::LookupValue(const TBitBoard64& brd, bool capturesMatter, TEdbCl
 bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED, float& ev,
                                TEdbProbeStats* stats) const {
   if (brd.w == 0) {
-    ev = ga ? 2000.0f : -2000.0f;
+    ev = ga ? kFullWindow : -kFullWindow;
     return true;
   }
   TEdbClass cls;
@@ -929,13 +930,13 @@ bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED
   TEbType type;
   if (!LookupValue(brd, true, cls, o, type, stats)) return false;
   if (type == ebMTW) {
-    ev = o == 0 ? 0.0f : (o % 2 == 0 ? 2001.0f - o : o - 2001.0f);
+    ev = DistanceScore(o);
   } else if (o == 0) {
     ev = 0.0f;
   } else {
     const int32_t id = cls.id();
     if ((ED.p1 != 0 && ED.p1 == id) || (ED.p2 != 0 && ED.p2 == id)) return false;
-    ev = o == 1 ? -1500.0f : 1500.0f;
+    ev = o == 1 ? -kDatabaseWin : kDatabaseWin;
   }
   if (stats) {
     stats->fGetEdb.fetch_add(1, std::memory_order_relaxed);

@@ -56,8 +56,8 @@ std::string FormatScore(float x) {
     std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(a));
     return sign + buf;
   }
-  if (a <= 1740.0f) return sign + "xN(" + std::to_string(std::lround(1500.0f - a)) + ")";
-  return sign + "x" + std::to_string(std::lround(2000.0f - std::min(a, 2000.0f)));
+  if (a <= kDatabaseResultLimit) return sign + "xN(" + std::to_string(std::lround(kDatabaseWin - a)) + ")";
+  return sign + "x" + std::to_string(std::lround(kFullWindow - std::min(a, kFullWindow)));
 }
 
 std::string FormatEval(const TEval& eval) {
@@ -226,7 +226,7 @@ std::string TEngine::GetEngineName() const {
   std::lock_guard<std::mutex> g(descLock_);
   const int v = FEvalFunc.Stages[0].Eval.Version;
   if (v == kArrayBoardVersion) return "[2.11]";
-  if (v == 40) return FEvalFunc.Name;
+  if (v == kBitboardVersion) return FEvalFunc.Name;
   return "[?][" + FEvalFunc.Name + "]";
 }
 

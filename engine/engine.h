@@ -111,8 +111,8 @@ struct TAnalysisInfo {
 // was given a record of its own.
 extern TAnalysisInfo AnalysisInfo;
 
-// Evaluation texts: 0.25, -1.50; xN(10) for a database result; x15 for a win
-// found by the search (15 plies from 2000).
+// Evaluation texts: 0.25, -1.50; xN(10) for a database result (10 plies from
+// kDatabaseWin); x15 for a win in 15 plies (from kFullWindow).
 std::string FormatScore(float x);
 // min/max as one text: the value when they agree, "~" + the lower bound otherwise.
 std::string FormatEval(const TEval& eval);

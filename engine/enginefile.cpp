@@ -10,10 +10,10 @@ std::string EngineVersionProblem(int32_t version, int typeofgame) {
   if (typeofgame < 1 || typeofgame > kVariantCount)
     return v +
            " selects the bitboard search, but custom variants have no 64-bit board; use an engine of Version "
-           "211";
+           + std::to_string(kArrayBoardVersion);
   if (typeofgame == kFrisian || typeofgame == kCanadian)
     return v + " selects the bitboard search, which " + VariantTable[typeofgame].Name +
-           " cannot use; use an engine of Version 211";
+           " cannot use; use an engine of Version " + std::to_string(kArrayBoardVersion);
   return {};
 }
 

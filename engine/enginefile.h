@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/evaluation.h"
+#include "engine/scores.h"
 
 namespace quorlin {
 
@@ -35,7 +36,6 @@ struct TEvalFunc {
   std::vector<TEngineStage> Stages = std::vector<TEngineStage>(1);  // at least one
 };
 
-constexpr int32_t kArrayBoardVersion = 211;
 // Highest stage number a description may use (stages cover piece counts,
 // which never exceed 128).
 constexpr int32_t kMaxStage = 127;

@@ -112,6 +112,10 @@ std::string NextToken(std::string& rest) {
 
 }  // namespace
 
+int32_t DefaultKingValue(const TGameParams& params) {
+  return !params.BoardCheckered ? 450 : params.FlyingKing ? 300 : 200;
+}
+
 float SoftClamp(float x) {
   const float sign = (x > 0 || std::isnan(x)) ? 1.0f : -1.0f;
   float a = std::isnan(x) ? INFINITY : std::fabs(x);
@@ -133,7 +137,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
     const float shift = dep / 100.0f;
     return v >= 0 ? v - shift : v + shift;
   }
-  if (bd.w == 0) return ctx.Giveaway ? 2001.0f - dep : dep - 2001.0f;
+  if (bd.w == 0) return NoMoveScore(dep, ctx.Giveaway);
 
   const TGameParams& gp = ctx.Params ? *ctx.Params : VariantParams(ctx.TypeOfGame);
   const uint64_t wm = bd.w & ~bd.k, wk = bd.w & bd.k, bm = bd.b & ~bd.k, bk = bd.b & bd.k;
@@ -332,13 +336,13 @@ bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int varian
   const TGameParams& gp = VariantParams(variant);
   e.Size = 0;
   e.Turkish = false;
-  e.Version = 211;
+  e.Version = kArrayBoardVersion;
   e.UseNN = false;
   e.QuantityBonus = 0;
   e.QuantityType = 0;
   e.QuantityMul = 0;
-  e.ManValue = 100;
-  e.KingValue = !gp.BoardCheckered ? 450 : gp.FlyingKing ? 300 : 200;
+  e.ManValue = kDefaultManValue;
+  e.KingValue = DefaultKingValue(gp);
   e.FieldsWS.fill(0);
   e.FieldsWK.fill(0);
   e.FieldsBS.fill(0);
@@ -400,7 +404,7 @@ bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int varian
     if (!ParseInteger(t, p.value))
       throw TFileError(path, lineNo, tag, "pattern value \"" + t + "\" is not a whole number");
     AddPattern(e, p);
-    if (e.Version == 40 && e.Turkish)
+    if (e.Version == kBitboardVersion && e.Turkish)
       AddPattern(e, TPattern{MirrorRows(e.Patt[e.Size - 1].B), e.Patt[e.Size - 1].value});
   };
 
@@ -535,7 +539,7 @@ std::filesystem::path SaveEvf(const std::filesystem::path& path, const TEvalFunc
   single("EDMinDraw", evf.EDMinDraw);
   single("EDMaxDraw", evf.EDMaxDraw);
   integer("SideToMove", evf.SideToMove);
-  if (evf.Version == 211) {
+  if (evf.Version == kArrayBoardVersion) {
     for (int i = 1; i <= kMaxSquares; ++i) {
       const std::string index = std::to_string(i) + " ";
       out += TagLine("FieldsWS", index + std::to_string(evf.FieldsWS[i]));

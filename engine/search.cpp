@@ -54,7 +54,7 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
   TChildren ch;
   const TGenerateMoves64Fn gen = BitboardGenerator(typeofgame);
   const int m = gen ? gen(brd, ch.c) : 0;
-  if (m == 0) return evF.Giveaway ? kMateBase - n : n - kMateBase;
+  if (m == 0) return NoMoveScore(n, evF.Giveaway);
 
   // 5. Endgame databases, only in quiet positions with both sides present.
   if (!EBOff && edbActive_ && brd.w != 0 && brd.b != 0 && d <= st.EDMaxDraughts &&
@@ -128,12 +128,14 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
                               typeofgame, evF, prevpos, EBOff);
       if (stop.load(std::memory_order_relaxed)) return result;
     }
+    // Below every score, so that a chosen child is not chosen again.
+    constexpr float kChosen = -32768.0f;
     for (int k = 0; k < m; ++k) {
       int pick = 0;
       for (int i = 1; i < m; ++i)
         if (s[i] > s[pick]) pick = i;
       order[k] = static_cast<uint8_t>(pick);
-      s[pick] = -32768.0f;
+      s[pick] = kChosen;
     }
   }
 
@@ -183,8 +185,8 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
   e.bestmove = static_cast<uint8_t>(bestIndex);
   e.bestmove2 = 0;
   e.used = 0;
-  if (best >= beta) e.minval = beta - 0.0001f;
-  if (best <= alfa) e.maxval = alfa + 0.0001f;
+  if (best >= beta) e.minval = beta - kBoundMargin;
+  if (best <= alfa) e.maxval = alfa + kBoundMargin;
   if (alfa < best && best < beta) e.minval = e.maxval = best;
   HashStore(FHash, e);
   return best;
@@ -203,7 +205,7 @@ float TEngine::analysis(const TBoard& brd, float alfa, float beta, int n, int mn
   TMvs& list = buf.list;
   uint8_t cnt = 0;
   GenerateMoves(brd, side, list, cnt, GameParams, true);
-  if (cnt == 0) return F.Giveaway ? kMateBase - n : n - kMateBase;
+  if (cnt == 0) return NoMoveScore(n, F.Giveaway);
 
   // 2. Ordering by a one-ply search.
   uint8_t order[kMaxMoves + 1];

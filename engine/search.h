@@ -8,16 +8,11 @@
 #include <functional>
 
 #include "engine/endgamedb.h"
+#include "engine/scores.h"
 #include "rules/board.h"
 
 namespace quorlin {
 
-// Window bounds of a full search; a side without moves at ply n scores
-// n - kMateBase (kMateBase - n for a giveaway engine).
-constexpr float kFullWindow = 2000.0f;
-constexpr float kMateBase = 2001.0f;
-// Scores beyond this are decided games.
-constexpr float kDecidedScore = 1000.0f;
 // Deepest ply a search recurses into.
 constexpr int kMaxSearchPly = 99;
 // Target ply that switches the single-reply extension off.
@@ -32,13 +27,5 @@ using TPrevDepthPos = std::array<TBitBoard64, 256>;
 // loaded databases (GetEBevalPlay); tests may put a table of their own here.
 using TEdbProbe = std::function<bool(const TBitBoard64& brd, int typeofgame, bool giveaway, const TEDPos& ED,
                                      float& ev, TEdbProbeStats* stats)>;
-
-// Value for a table bound at ply n: decided scores are moved from the distance
-// stored (counted from the stored node) to the distance from this node.
-inline float AdjustDecided(float v, int n) {
-  if (v > kDecidedScore) return v - n + 1;
-  if (v < -kDecidedScore) return v + n - 1;
-  return v;
-}
 
 }  // namespace quorlin

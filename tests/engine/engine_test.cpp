@@ -145,9 +145,9 @@ TEST_P(PositionBudget, StopsTheSearchOfEitherVersion) {
   EXPECT_LT(t.info.Depth, 490) << "the budget did not stop the deepening";
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, PositionBudget, testing::Values(40, kArrayBoardVersion),
+INSTANTIATE_TEST_SUITE_P(Versions, PositionBudget, testing::Values(kBitboardVersion, kArrayBoardVersion),
                          [](const testing::TestParamInfo<int>& info) {
-                           return info.param == 40 ? std::string("Bitboard") : std::string("SquareList");
+                           return info.param == kBitboardVersion ? std::string("Bitboard") : std::string("SquareList");
                          });
 
 TEST(EngineCall, WorkerCountFollowsSettingsAndDescription) {
