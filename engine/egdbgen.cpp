@@ -62,10 +62,10 @@ std::vector<int> TempsOf(const TMaskTable& masks, int count) {
 
 }  // namespace
 
-TMenLists MenConfigurations(const TEdbGeometry& g) {
+TMenLists MenConfigurations(const TEdbGeometry& g, int maxMen) {
   TMenLists lists(g.maxPerSide + 1, std::vector<std::vector<uint64_t>>(64));
   lists[0][0].push_back(0);
-  for (int j = 1; j <= g.maxPerSide; ++j)
+  for (int j = 1; j <= std::min(g.maxPerSide, maxMen); ++j)
     EnumerateMenSets(g.menSquares, j, [&](const int* sq) {
       int temps = 0;
       uint64_t mask = 0;
@@ -362,7 +362,8 @@ TEgdbBuildResult TEgdbGenerator::Run() {
     return result;
   }
   masks_ = TMaskTable::ForGeometry(g_);
-  men_ = MenConfigurations(g_);
+  // A side has at most maxPieces - 1 men (the other side has a piece).
+  men_ = MenConfigurations(g_, opt_.maxPieces - 1);
   values_.clear();
 
   for (int n = 2; n <= opt_.maxPieces; ++n) {

@@ -57,7 +57,8 @@ struct TEgdbBuildResult {
 // w). False for a slot where men of both sides would share a square. Needs the
 // `menLists` from MenConfigurations.
 using TMenLists = std::vector<std::vector<std::vector<uint64_t>>>;  // [count][temps] -> masks by num
-TMenLists MenConfigurations(const TEdbGeometry& g);
+// The lists hold the configurations of up to `maxMen` men per side.
+TMenLists MenConfigurations(const TEdbGeometry& g, int maxMen = 7);
 bool DecodePositionIndex(const TEdbClass& cls, uint64_t index, const TEdbGeometry& g,
                          const TMenLists& menLists, TBitBoard64& bb);
 

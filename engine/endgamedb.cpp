@@ -132,6 +132,16 @@ TMaskTable::TMaskTable(const TEdbGeometry& g) : g_(g), slots_(kMaskTableSize) {
     for (int t = 0; t < j; ++t) temps += sq[t] / g.rowLength + 1;
     return temps;
   };
+  // Records wait in a short queue between the prefetch of their slot and
+  // their insertion, so that the cache misses of the random slots overlap.
+  constexpr int kQueue = 16;
+  EDBMaskRec queue[kQueue];
+  size_t queued = 0;
+  auto insert = [&](const EDBMaskRec& r) {
+    size_t slot = Mix64(r.Mask) % kMaskTableSize;
+    while (slot == 0 || slots_[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
+    slots_[slot] = r;
+  };
   for (int j = 1; j <= g.maxPerSide; ++j) {
     // First the number of sets per temps, then each set's number among them.
     EnumerateMenSets(g.menSquares, j, [&](const int* sq) { ++totals_[j][tempsOf(sq, j)]; });
@@ -140,12 +150,14 @@ TMaskTable::TMaskTable(const TEdbGeometry& g) : g_(g), slots_(kMaskTableSize) {
       const int temps = tempsOf(sq, j);
       uint64_t mask = 0;
       for (int t = 0; t < j; ++t) mask |= squareBit[sq[t]];
-      size_t slot = Mix64(mask) % kMaskTableSize;
-      while (slot == 0 || slots_[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
-      slots_[slot] = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
-                                totals_[j][temps]};
+      __builtin_prefetch(&slots_[Mix64(mask) % kMaskTableSize], 1);
+      EDBMaskRec& r = queue[queued++ % kQueue];
+      if (queued > kQueue) insert(r);
+      r = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
+                     totals_[j][temps]};
     });
   }
+  for (size_t k = queued > kQueue ? queued - kQueue : 0; k < queued; ++k) insert(queue[k % kQueue]);
 }
 
 std::shared_ptr<const TMaskTable> TMaskTable::ForGeometry(const TEdbGeometry& g) {
