@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/analysisinfo.h"
 #include "engine/book.h"
 #include "engine/endgamedb.h"
 #include "engine/enginefile.h"
@@ -49,88 +50,6 @@ namespace quorlin {
 // that think at the same time need flags of their own (see TEngine's
 // constructor), or stopping one stops the other.
 extern std::atomic<bool> StopSearch;
-
-// Bounds of a value: min and max (equal after a finished pass), v a shallow
-// estimate used to break ties.
-struct TEval {
-  float min = 0;
-  float max = 0;
-  float v = 0;
-};
-
-// A line of moves: Mvs[1..Length].
-struct TPV {
-  uint8_t Length = 0;
-  std::array<TMove, 101> Mvs{};
-};
-
-struct TRootMove {
-  uint8_t depth = 0;  // target ply reached by the last finished pass
-  std::string PVs;    // the move's line as text
-  TEval Eval;         // min/max: value of the move for the engine's side; v: shallow estimate
-  TEval CurEval;      // not written
-  int16_t Guess = 0;
-  TPV PV;                  // the move's line as moves
-  bool analysing = false;  // a worker is deepening it
-  bool skip = false;       // not searched: it repeats a position of the game
-};
-
-// What an engine publishes while it works. Every field is guarded by `Used`:
-// writers and readers hold it while they touch any field, so no text is ever
-// seen half-written.
-struct TAnalysisInfo {
-  std::string EngineNm;
-  std::string DepthStr;    // average root depth, "5,6"
-  std::string Speed;       // "1234kN/s@2"
-  std::string PV;          // line of the chosen or best root move
-  std::string Time;        // "3.07"
-  std::string Edb;         // database, table and learning status
-  std::string PonderMove;  // stays empty (no pondering)
-  std::string Info;        // last information line
-  std::string Details;     // cleared at each call
-  std::string PrintInfo;   // written by the display, not by the engine
-  int32_t Depth = 0;       // average root depth x 10
-  int32_t CurrentGamePos = 0;
-  TBoard CurrentPos;  // not written
-  TEval Eval;         // evaluation of the best (or chosen) root move
-  bool IsPonder = false;
-  bool AnalyseAll = false;
-  bool ComputeAlways = false;
-  uint8_t TotalMoves = 0;
-  int32_t fastplay = 0;
-  TPV TempPV;                        // work area of BuildPV
-  TMvs moves1{};                     // the root moves, 1..TotalMoves
-  std::array<uint8_t, 256> Sort{};   // root-move indices, best first, 1..TotalMoves
-  std::array<TRootMove, 256> Moves;  // per root move, 1..TotalMoves
-  TOpenMoves Openmoves;              // opening-book moves, filled by the display
-  bool Updated = false;              // something shown changed; the display clears it
-  mutable std::mutex Used;
-};
-
-// The one record the application shows. An engine publishes here unless it
-// was given a record of its own.
-extern TAnalysisInfo AnalysisInfo;
-
-// Evaluation texts: 0.25, -1.50; xN(10) for a database result (10 plies from
-// kDatabaseWin); x15 for a win in 15 plies (from kFullWindow).
-std::string FormatScore(float x);
-// min/max as one text: the value when they agree, "~" + the lower bound otherwise.
-std::string FormatEval(const TEval& eval);
-
-// Status texts: average root depth x 10 as "5,6"; centiseconds as "3.07".
-std::string DepthStrOf(int avg10);
-std::string TimeTextOf(int64_t cs);
-
-// Centiseconds of a steady clock (the engine's time base).
-int64_t EngineClockCs();
-
-// Ordering of root moves: true when A is better than B.
-bool RootBetter(const TEval& a, uint8_t aDepth, const TEval& b, uint8_t bDepth);
-
-// Number of root moves, best first in info.Sort, whose min lies within
-// `compress` of the best one (at least 1); the engine picks one of them at
-// random. The caller holds info.Used.
-int NearEqualCount(const TAnalysisInfo& info, float compress);
 
 class TEngine;
 
@@ -264,6 +183,16 @@ class TEngine {
   float analysis(const TBoard& brd, float alfa, float beta, int n, int mn, TDColor col,
                  const TGameParams& GameParams, const TEvalFunc& F);
 
+  // The steps of analysis64ver40 (search.cpp).
+  bool DatabaseValue(const TSearchNode& node, int pieces, float& value);
+  bool RepeatsLine(const TSearchNode& node) const;
+  void ExtendSingleReply(TSearchNode& node) const;
+  bool TableSettles(TSearchNode& node, float alfa, float beta, float& value);
+  bool ReducedProbesSettle(const TSearchNode& node, float alfa, float beta, float& value);
+  bool OrderChildren(const TSearchNode& node, uint8_t* order);
+  float SearchChildren(const TSearchNode& node, const uint8_t* order, float beta, int& bestIndex);
+  void StoreResult(const TSearchNode& node, float alfa, float beta, float best, int bestIndex);
+
   // Value of the position after a root move for the side that made it is the
   // negation of this: `after` is the board after the move, `toMove` the side to
   // move there.
@@ -285,10 +214,24 @@ class TEngine {
   void PublishInfoLine(const std::string& text);
   bool EdbProbe(const TBitBoard64& brd, int typeofgame, const TEDPos& ED, float& ev);
   void PublishStatus();  // status texts; caller holds Used
-  int HalfMoveIndex() const;
   void WriteLog(const std::string& text);
   // Takes the copies a call (or a test search) works on.
   void FreezeCallState(const TGameParams& params);
+
+  // The steps of LetOpponentMove40, in order.
+  void SetCallLimits(int64_t Time, int fastplay);
+  void TakePosition(const TGame& Game, int fastplay);
+  bool SetUpVariant(const TGame& Game);  // false: another call is setting up
+  bool EmptyTable();                     // false: stopped while clearing
+  void RememberGameLine(const TGame& Game);
+  int ListRootMoves(bool computealways, int fastplay);  // the number of root moves
+  void ResetCounters(int fastplay);
+  void SkipMovesBackIntoTheGame();
+  void RunWorkers();
+  void ChooseMove(TMove& BestMv);
+
+  static int PieceCount(const TBoard& b);
+  static TDColor Opponent(TDColor c) { return c == TDColor::white ? TDColor::black : TDColor::white; }
 
   TAnalysisInfo* info_;
   std::atomic<bool>* stop_;
