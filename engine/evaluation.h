@@ -1,7 +1,8 @@
 #pragma once
-// Static evaluation: the weights of one game stage, their .evf text file, the
-// tables derived from them, the bitboard evaluation count64bit40, the
-// array-board evaluation count, and the win/draw/loss classification.
+// Static evaluation: the weights of one game stage (their .evf text file is
+// read and written by evalfile.h), the tables derived from them, the bitboard
+// evaluation count64bit40, the array-board evaluation count, and the
+// win/draw/loss classification.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -108,16 +109,5 @@ void AddPattern(TEvalFuncStatic& evf, const TPattern& p);
 TBitBoard64 MirrorRows(const TBitBoard64& bb);
 // The smaller of a board and its mirror (w, then b, then k as signed numbers).
 TBitBoard64 CanonicalMirror64(const TBitBoard64& bb);
-
-// Reads a weights file (or a network when the extension is ".mynn"). `variant`
-// picks the default KingValue. Returns false when the file does not exist (the
-// defaults are then set and nothing else changes). A value that is not a valid
-// number throws TFileError naming file, line and tag, and leaves `evf` as it was.
-bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int variant);
-
-// Writes the weights (CR LF lines), or only the network to `path` with the
-// extension ".mynn" when UseNN is set. Returns the path written. Throws
-// TFileError when the file cannot be written.
-std::filesystem::path SaveEvf(const std::filesystem::path& path, const TEvalFuncStatic& evf);
 
 }  // namespace quorlin

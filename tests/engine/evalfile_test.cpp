@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <locale>
 
-#include "engine/evaluation.h"
+#include "engine/evalfile.h"
 #include "engine/textfile.h"
 #include "test_support.h"
 
