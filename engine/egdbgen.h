@@ -78,6 +78,10 @@ class TEgdbGenerator {
  private:
   struct TSlice;
   bool SolveSlice(const TEdbClass& a, const TEdbClass& b, TEgdbBuildResult& result);
+  bool Decode(const TSlice& slice, uint64_t p, TBitBoard64& bb) const;
+  bool ForwardPass(TSlice& slice);
+  bool BackwardPass(TSlice& slice);
+  bool ReportSlice(const TSlice& slice, double seconds, TEgdbBuildResult& result);
   bool WriteClass(const TEdbClass& cls, const std::vector<uint16_t>& values, TEgdbClassReport& report);
 
   TEgdbBuildOptions opt_;
