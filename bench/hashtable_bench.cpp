@@ -52,7 +52,8 @@ void BM_ProbeAndStore(benchmark::State& state) {
     HashStore(table, e);
     if (++i == positions.size()) i = 0;
   }
-  state.counters["found"] = benchmark::Counter(static_cast<double>(found), benchmark::Counter::kAvgIterations);
+  state.counters["found"] =
+      benchmark::Counter(static_cast<double>(found), benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ProbeAndStore)->Threads(1)->Threads(2)->UseRealTime();

@@ -163,10 +163,10 @@ struct TEgdbGenerator::TSlice {
   TEdbClass part[2];
   bool twin = false;
   uint64_t n0 = 0, n1 = 0, total = 0;
-  std::vector<uint16_t> val;      // plies value once final
-  std::vector<uint8_t> state;     // the flags above
-  std::vector<uint8_t> pending;   // successors inside the slice not yet final
-  std::vector<uint16_t> maxWin;   // the longest win among the final successors
+  std::vector<uint16_t> val;                      // plies value once final
+  std::vector<uint8_t> state;                     // the flags above
+  std::vector<uint8_t> pending;                   // successors inside the slice not yet final
+  std::vector<uint16_t> maxWin;                   // the longest win among the final successors
   std::vector<std::vector<uint32_t>> buckets{2};  // positions by the distance they wait for
   bool overflow = false;
 

@@ -960,7 +960,8 @@ bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED
   return true;
 }
 
-bool TEndgameDb::ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type, TEdbProbeStats* stats) const {
+bool TEndgameDb::ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type,
+                          TEdbProbeStats* stats) const {
   TEdbClass cls;
   return LookupValue(brd, false, cls, value, type, stats);
 }

@@ -19,7 +19,6 @@ namespace quorlin {
 
 std::atomic<bool> StopSearch{false};
 
-
 int64_t TEngine::PstCnt() const {
   int64_t sum = fPstCnt.load(std::memory_order_relaxed);
   const int workers = lastThreadCount_.load(std::memory_order_relaxed);

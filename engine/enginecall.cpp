@@ -244,7 +244,6 @@ void TMoveAnalysisThread::Start() {
   thread_ = std::thread([this] { Execute(); });
 }
 
-
 void TMoveAnalysisThread::Join() {
   if (thread_.joinable()) thread_.join();
 }

@@ -9,8 +9,9 @@ std::string EngineVersionProblem(int32_t version, int typeofgame) {
   const std::string v = "Version " + std::to_string(version);
   if (typeofgame < 1 || typeofgame > kVariantCount)
     return v +
-           " selects the bitboard search, but custom variants have no 64-bit board; use an engine of Version "
-           + std::to_string(kArrayBoardVersion);
+           " selects the bitboard search, but custom variants have no 64-bit board; use an engine of "
+           "Version " +
+           std::to_string(kArrayBoardVersion);
   if (typeofgame == kFrisian || typeofgame == kCanadian)
     return v + " selects the bitboard search, which " + VariantTable[typeofgame].Name +
            " cannot use; use an engine of Version " + std::to_string(kArrayBoardVersion);
@@ -96,7 +97,8 @@ class TEngineReader {
   // and the following stage tags go to stage s.
   void NewStage() {
     int32_t n;
-    if (!ParseInteger(value_, n)) throw TFileError(path_, lineNo_, tag_, "\"" + value_ + "\" is not a whole number");
+    if (!ParseInteger(value_, n))
+      throw TFileError(path_, lineNo_, tag_, "\"" + value_ + "\" is not a whole number");
     if (n < 0 || n > kMaxStage)
       throw TFileError(path_, lineNo_, tag_,
                        "stage number " + std::to_string(n) + " is outside 0.." + std::to_string(kMaxStage));

@@ -118,7 +118,8 @@ class TEvfReader {
   void Square(TSquareWeights& table) {
     const size_t space = value_.find(' ');
     const std::string indexText = value_.substr(0, space);
-    const std::string weightText = space == std::string::npos ? std::string() : TrimText(value_.substr(space + 1));
+    const std::string weightText =
+        space == std::string::npos ? std::string() : TrimText(value_.substr(space + 1));
     int32_t index, weight;
     if (!ParseInteger(indexText, index))
       throw TFileError(path_, lineNo_, tag_, "square index \"" + indexText + "\" is not a whole number");

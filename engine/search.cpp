@@ -76,7 +76,8 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
   if (RepeatsLine(node)) return 0;
   ExtendSingleReply(node);
   if (!EBOff && node.n < node.mn && TableSettles(node, alfa, beta, value)) return value;
-  if (ReducedProbesSettle(node, alfa, beta, value)) return stop_->load(std::memory_order_relaxed) ? result : value;
+  if (ReducedProbesSettle(node, alfa, beta, value))
+    return stop_->load(std::memory_order_relaxed) ? result : value;
 
   uint8_t order[kMaxPositions64];
   if (!OrderChildren(node, order)) return result;

@@ -43,14 +43,22 @@ struct TSearchNode {
   const TEvalFunc& evF;
   const TEngineStage& st;  // the stage of the node's piece count
   TPrevDepthPos& prevpos;
-  bool EBOff;              // no databases, no table
-  int m = 0;               // number of children
-  int hm1 = 0, hm2 = 0;    // the table's best and previous best move (1-based)
+  bool EBOff;            // no databases, no table
+  int m = 0;             // number of children
+  int hm1 = 0, hm2 = 0;  // the table's best and previous best move (1-based)
   TChildren children;
 
   TSearchNode(const TBitBoard64& brd, int n, int mn, int typeofgame, const TEDPos& ED, const TEvalFunc& evF,
               const TEngineStage& st, TPrevDepthPos& prevpos, bool EBOff)
-      : brd(brd), n(n), mn(mn), typeofgame(typeofgame), ED(ED), evF(evF), st(st), prevpos(prevpos), EBOff(EBOff) {}
+      : brd(brd),
+        n(n),
+        mn(mn),
+        typeofgame(typeofgame),
+        ED(ED),
+        evF(evF),
+        st(st),
+        prevpos(prevpos),
+        EBOff(EBOff) {}
   bool selfPly() const { return (n & 1) != 0; }  // the engine's own side moves
   int remaining() const { return mn - n + 1; }
 };

@@ -2,12 +2,12 @@
 // Text helpers shared by the engine's own files (.eng, .evf, .mynn): reading
 // lines, numbers with "." as decimal separator whatever the locale, tag lines,
 // and writing a file so that a failure never leaves a truncated one behind.
+#include <array>
 #include <cstdint>
 #include <filesystem>
-#include <array>
-#include <type_traits>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 

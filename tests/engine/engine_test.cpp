@@ -147,7 +147,8 @@ TEST_P(PositionBudget, StopsTheSearchOfEitherVersion) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, PositionBudget, testing::Values(kBitboardVersion, kArrayBoardVersion),
                          [](const testing::TestParamInfo<int>& info) {
-                           return info.param == kBitboardVersion ? std::string("Bitboard") : std::string("SquareList");
+                           return info.param == kBitboardVersion ? std::string("Bitboard")
+                                                                 : std::string("SquareList");
                          });
 
 TEST(EngineCall, WorkerCountFollowsSettingsAndDescription) {
@@ -422,7 +423,8 @@ TEST(EngineCommands, AnalyseNamesOneMoveOnItsOwnLines) {
   const auto dir = test::FreshDir("analyse-path");
   const auto eng = test::WriteTestEngine(dir, kRussian);
   std::string out;
-  ASSERT_EQ(RunQuorlinStdout("analyse russian " + eng.string() + " --fen W:Wb6:Bc3,c5,c7,e7 --depth 5", out), 0)
+  ASSERT_EQ(RunQuorlinStdout("analyse russian " + eng.string() + " --fen W:Wb6:Bc3,c5,c7,e7 --depth 5", out),
+            0)
       << out;
   EXPECT_TRUE(std::regex_search(out, std::regex("\nbestmove (b6xd8xf6xb2|b6xd4xb2)  "))) << out;
   std::istringstream lines(out);
