@@ -156,8 +156,11 @@ class TEngine {
   // Analyses Game.CurBoard and puts the chosen move in BestMv; blocks until the
   // analysis ends. `Time` is the budget in centiseconds, `fastplay` a position
   // budget (0 = the description's MaxPos). Returns false, BestMv untouched,
-  // when there is no legal move, the call was stopped while the table was
-  // being cleared, or another call of this engine is running.
+  // when there is no legal move, the call was stopped while it was setting up
+  // (loading databases, clearing the table), or another call of this engine is
+  // running. The call clears the stop flag before Analysing() turns true: a
+  // stop raised after that always ends this call. A worker that fails is
+  // reported to the log (SetLog) and its root move is left to the others.
   bool LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, bool computealways, int fastplay);
 
   // True when the position P (with `side` to move) occurred in the game line
@@ -183,16 +186,6 @@ class TEngine {
   float analysis(const TBoard& brd, float alfa, float beta, int n, int mn, TDColor col,
                  const TGameParams& GameParams, const TEvalFunc& F);
 
-  // The steps of analysis64ver40 (search.cpp).
-  bool DatabaseValue(const TSearchNode& node, int pieces, float& value);
-  bool RepeatsLine(const TSearchNode& node) const;
-  void ExtendSingleReply(TSearchNode& node) const;
-  bool TableSettles(TSearchNode& node, float alfa, float beta, float& value);
-  bool ReducedProbesSettle(const TSearchNode& node, float alfa, float beta, float& value);
-  bool OrderChildren(const TSearchNode& node, uint8_t* order);
-  float SearchChildren(const TSearchNode& node, const uint8_t* order, float beta, int& bestIndex);
-  void StoreResult(const TSearchNode& node, float alfa, float beta, float best, int bestIndex);
-
   // Value of the position after a root move for the side that made it is the
   // negation of this: `after` is the board after the move, `toMove` the side to
   // move there.
@@ -217,6 +210,16 @@ class TEngine {
   void WriteLog(const std::string& text);
   // Takes the copies a call (or a test search) works on.
   void FreezeCallState(const TGameParams& params);
+
+  // The steps of analysis64ver40 (search.cpp).
+  bool DatabaseValue(const TSearchNode& node, int pieces, float& value);
+  bool RepeatsLine(const TSearchNode& node) const;
+  void ExtendSingleReply(TSearchNode& node) const;
+  bool TableSettles(TSearchNode& node, float alfa, float beta, float& value);
+  bool ReducedProbesSettle(const TSearchNode& node, float alfa, float beta, float& value);
+  bool OrderChildren(const TSearchNode& node, uint8_t* order);
+  float SearchChildren(const TSearchNode& node, const uint8_t* order, float beta, int& bestIndex);
+  void StoreResult(const TSearchNode& node, float alfa, float beta, float best, int bestIndex);
 
   // The steps of LetOpponentMove40, in order.
   void SetCallLimits(int64_t Time, int fastplay);

@@ -416,17 +416,17 @@ int RunQuorlinStdout(const std::string& args, std::string& out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The chosen move names one move: b6xb2 is two captures here (over c7, e7
-// and c3, or over c7 and c5), so the full path is printed. Standard output
-// holds only the command's own lines.
+// The chosen move names one move: the only two moves here are both b6xh4
+// (over c7 and g5, or over c5, e5 and g5), so the full path is printed.
+// Standard output holds only the command's own lines.
 TEST(EngineCommands, AnalyseNamesOneMoveOnItsOwnLines) {
   const auto dir = test::FreshDir("analyse-path");
   const auto eng = test::WriteTestEngine(dir, kRussian);
   std::string out;
-  ASSERT_EQ(RunQuorlinStdout("analyse russian " + eng.string() + " --fen W:Wb6:Bc3,c5,c7,e7 --depth 5", out),
+  ASSERT_EQ(RunQuorlinStdout("analyse russian " + eng.string() + " --fen W:Wb6:Bc5,e5,g5,c7 --depth 5", out),
             0)
       << out;
-  EXPECT_TRUE(std::regex_search(out, std::regex("\nbestmove (b6xd8xf6xb2|b6xd4xb2)  "))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\nbestmove (b6xd8xh4|b6xd4xf6xh4)  "))) << out;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);)
     EXPECT_TRUE(std::regex_match(line, std::regex("(engine:|depth|nodes|bestmove) .*"))) << line;
