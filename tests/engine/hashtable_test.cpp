@@ -218,6 +218,28 @@ TEST(HashClear, EmptiesTheTableOrStopsAtOnceWhenAsked) {
   EXPECT_FALSE(HashProbe(t, Entry(3, 0, 0, 0, 0).pos, e));
 }
 
+// A slot whose writer never finishes (a thread the system put to sleep in the
+// middle of a store) costs the others a miss and a dropped store, never a
+// wait without end; once released, the entry is there as it was.
+TEST(HashConcurrency, ASlotHeldByAnotherThreadIsAMissNotAWait) {
+  THash t;
+  ASSERT_TRUE(HashInit(t, 1, true, false));
+  const THashRec64 first = Entry(11, 5, -1, 1, 2);
+  HashStore(t, first);
+  const int32_t slot = HashIndex(t, first.pos);
+  ASSERT_EQ(HashSlot(t, slot).pos, first.pos);
+  uint64_t& meta = t.Positions[slot].meta;
+  const uint64_t released = meta;
+  meta |= uint64_t{1} << 63;  // busy
+  THashRec64 e;
+  EXPECT_FALSE(HashProbe(t, first.pos, e));
+  HashStore(t, Entry(11, 9, 0, 0, 3));
+  meta = released;
+  ASSERT_TRUE(HashProbe(t, first.pos, e));
+  EXPECT_EQ(e.depth, 5);
+  EXPECT_EQ(e.bestmove, 2);
+}
+
 TEST(HashConcurrency, ThreadsNeverSeeHalfWrittenEntries) {
   THash t;
   ASSERT_TRUE(HashInit(t, 1, true, false));
