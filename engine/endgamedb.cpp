@@ -788,7 +788,6 @@ std::shared_ptr<const TEndgameDb> TEndgameDb::Load(int variant, bool giveaway, c
     publish("=0ms");
     return db;
   }
-  db->masks_ = TMaskTable::ForGeometry(db->g_);
   const TEdbGeometry& g = db->g_;
 
   const std::string name = EndgameVariantName(variant, giveaway);
@@ -796,6 +795,9 @@ std::shared_ptr<const TEndgameDb> TEndgameDb::Load(int variant, bool giveaway, c
   int zerr = 0;
   zip_t* za = zip_open((folder / (name + ".zip")).string().c_str(), ZIP_RDONLY, &zerr);
   const std::vector<TCandidate> candidates = za ? ArchiveCandidates(za) : FolderCandidates(folder / name);
+  // The men-configuration table (80 MB, half a second to build) only when
+  // there are files to index with it: a folder without databases costs nothing.
+  if (!candidates.empty()) db->masks_ = TMaskTable::ForGeometry(g);
   result.fromArchive = za != nullptr;
   result.candidates = static_cast<int64_t>(candidates.size());
   // Room for every candidate with the table at most half full.

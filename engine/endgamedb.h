@@ -226,7 +226,8 @@ class TEndgameDb {
   int64_t BytesLoaded() const { return result_.bytesLoaded; }
   // The file record of a class, or nullptr.
   const EDBFileRec* FindFileRec(int32_t classId) const;
-  // Null for a variant without databases.
+  // Null for a variant without databases and for a folder without files of
+  // the variant.
   const TMaskTable* Masks() const { return masks_.get(); }
 
  private:

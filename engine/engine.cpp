@@ -3,17 +3,10 @@
 // is in enginecall.cpp.
 #include "engine/engine.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 
 #include "engine/evaluation.h"
-#include "rules/bitmovegen.h"
-#include "rules/movegen.h"
-#include "rules/notation.h"
-#include "rules/position.h"
 
 namespace quorlin {
 
@@ -205,6 +198,10 @@ void TEngine::InitHash(int memory, bool force, bool replace) {
 void TEngine::LearnIni(int) { PublishInfoLine("Learning off"); }
 
 void TEngine::InitEngine(int NewType) {
+  // One set-up at a time: the first one allocates the table, and a call that
+  // sets itself up while the application switches the variant must not load
+  // databases alongside it.
+  std::lock_guard<std::mutex> g(setupLock_);
   if (NewType == FTypeOfGame.load()) return;
   InitHash(hashMegabytes_, false, false);
   if (NewType == 0) {

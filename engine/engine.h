@@ -143,7 +143,8 @@ class TEngine {
 
   // --- Set-up -------------------------------------------------------------------------
   // Allocates the table on first use, then the variant's databases. Nothing
-  // when the variant is the current one.
+  // when the variant is the current one. Any thread may call it, also while a
+  // call runs (which goes on with the databases it started with).
   void InitEngine(int NewType);
   void InitHash(int memory, bool force, bool replace);
   void InitED(int NewType);
@@ -282,6 +283,7 @@ class TEngine {
   std::condition_variable eventCv_;
   bool notAnalysing_ = true;
 
+  std::mutex setupLock_;  // held by InitEngine
   // The databases of the current variant and their folder, guarded by edbLock_.
   mutable std::mutex edbLock_;
   std::string edFolder_;

@@ -112,6 +112,28 @@ TEST(EnginesTogether, TwoVariantsThinkAtOnceWithTheirOwnDatabases) {
   EXPECT_EQ(twin.engine.EndgameDb(), players[0].t->engine.EndgameDb());
 }
 
+// Two threads set one fresh engine up at once (the application switching the
+// variant while a call starts): one table is allocated, and the engine ends
+// set up for one of the two variants with that variant's databases.
+TEST(EnginesTogether, SetUpFromTwoThreadsAtOnce) {
+  const auto russian = SmallDatabases(kRussian, ebWDL);
+  for (int round = 0; round < 3; ++round) {
+    TTestEngine t(kRussian, {}, "setup-twice");
+    t.engine.SetEDFolder(russian.string());
+    std::thread a([&] { t.engine.InitEngine(kRussian); });
+    std::thread b([&] { t.engine.InitEngine(kEnglish); });
+    a.join();
+    b.join();
+    EXPECT_GT(t.engine.Hash().MaxSize, 0);
+    const int variant = t.engine.TypeOfGame();
+    ASSERT_TRUE(variant == kRussian || variant == kEnglish) << variant;
+    const std::shared_ptr<const TEndgameDb> db = t.engine.EndgameDb();
+    ASSERT_NE(db, nullptr);
+    EXPECT_EQ(db->Variant(), variant);
+    EXPECT_EQ(db->FilesLoaded() > 0, variant == kRussian);
+  }
+}
+
 // A book of one game of a variant whose first move the first mover won.
 std::string OneGameBook(int variant) {
   const TGameParams& p = VariantTable[variant];
