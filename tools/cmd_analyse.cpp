@@ -1,5 +1,8 @@
 // quorlin analyse: lets an engine analyse a position and prints what it
 // publishes as it changes (depth, evaluation, line), then the chosen move.
+// Standard output holds only these lines; the engine's information lines
+// (table set-up, database loading) go to standard error.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <stdexcept>
@@ -11,6 +14,7 @@
 #include "engine/textfile.h"
 #include "games/gamerecord.h"
 #include "rules/fen.h"
+#include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
 #include "tools/args.h"
@@ -43,7 +47,7 @@ void ShowProgress(TShown& last) {
     speed = AnalysisInfo.Speed;
     time = AnalysisInfo.Time;
   }
-  if (!now.info.empty() && now.info != last.info) std::printf("info %s\n", now.info.c_str());
+  if (!now.info.empty() && now.info != last.info) std::fprintf(stderr, "info %s\n", now.info.c_str());
   last.info = now.info;
   if (now.depth == last.depth && now.eval == last.eval && now.line == last.line) return;
   if (now.line.empty()) return;
@@ -51,6 +55,33 @@ void ShowProgress(TShown& last) {
               time.empty() ? "0.00" : time.c_str(), speed.empty() ? "-" : speed.c_str(), now.line.c_str());
   std::fflush(stdout);
   last = now;
+}
+
+// The chosen move as a text that names it alone and that the move-text reader
+// takes back: the short form, the full path when another legal move starts
+// and ends on the same squares, the capture list when even the paths agree.
+std::string UnambiguousMoveText(const TGame& game, const TMove& move) {
+  const TGameParams& p = game.Params;
+  const int style = kStyleFull;
+  TMvs list;
+  uint8_t count = 0;
+  GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, count, p, true);
+  bool sameEnds = false, samePath = false;
+  std::string path, otherPath;
+  MovePathText(move, p, style, path, false, "x");
+  for (int i = 1; i <= count; ++i) {
+    const TMove& other = list[i];
+    if (other.From() != move.From() || other.To() != move.To() || SameCapture(other, move)) continue;
+    sameEnds = true;
+    MovePathText(other, p, style, otherPath, false, "x");
+    samePath = samePath || otherPath == path;
+  }
+  if (samePath) {
+    std::string captures;
+    MoveCaptureListText(move, p, captures, false);
+    return captures;
+  }
+  return sameEnds ? path : MoveText(move, p, style, "x");
 }
 
 int Analyse(const Args& words) {
@@ -68,7 +99,10 @@ int Analyse(const Args& words) {
   }
   const long long depth = args.Count("--depth", 0, 1, kMaxSearchPly);
   const long long nodes = args.Count("--nodes", 0, 1, 2000000000);
-  const long long threads = args.Count("--threads", 0, 0, 255);
+  // One worker per hardware thread unless told otherwise; 0 keeps the
+  // engine's own meaning, one worker per root move.
+  const long long threads =
+      args.Count("--threads", std::max(1u, std::thread::hardware_concurrency()), 0, 255);
   const std::string edFolder = args.Text("--ed");
   const std::vector<std::string>& positional = args.Positionals();
   const int variant = ParseVariantArg(positional[0]);
@@ -143,7 +177,7 @@ int Analyse(const Args& words) {
     std::printf("no move: %s has no legal move\n", side == 0 ? "the first side" : "the second side");
     return 0;
   }
-  std::printf("bestmove %s  eval %s  line %s\n", MoveText(best, params, 1, "x").c_str(),
+  std::printf("bestmove %s  eval %s  line %s\n", UnambiguousMoveText(game, best).c_str(),
               FormatEval(eval).c_str(), line.c_str());
   return 0;
 }
@@ -151,7 +185,9 @@ int Analyse(const Args& words) {
 Command analyse("analyse",
                 "analyse VARIANT ENGINE.eng [--fen FEN] [--time SEC | --depth N | --nodes N] [--threads N] "
                 "[--ed FOLDER]",
-                "lets the engine analyse a position and prints its progress and chosen move", Analyse);
+                "lets the engine analyse a position and prints its progress and chosen move; "
+                "--threads defaults to the hardware threads (0: one per root move)",
+                Analyse);
 
 }  // namespace
 }  // namespace quorlin::cli
