@@ -872,8 +872,9 @@ bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int de
     error = "cannot open the database \"" + dbPath + "\": " + db.LastError;
     return false;
   }
-  // One flush at the end instead of one per game.
-  db.SyncWrites = false;
+  report.gamesBefore = db.DBSize;
+  report.databaseWarning = db.Warning;
+  BeginBatch(db, kImportBatchGames);
   ReadPdnText(
       text, defaultVariant,
       [&](TGame& game, int, std::string& err) {
@@ -882,14 +883,8 @@ bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int de
         return false;
       },
       report, progress);
-  std::string syncError;
-  const bool synced = db.DBMain.Sync(syncError) && db.DBIdx.Sync(syncError);
-  if (!CloseDatabase(db)) {
+  if (!EndBatch(db) || !CloseDatabase(db)) {
     error = "cannot close the database \"" + dbPath + "\": " + db.LastError;
-    return false;
-  }
-  if (!synced) {
-    error = "cannot flush the database \"" + dbPath + "\": " + syncError;
     return false;
   }
   return true;

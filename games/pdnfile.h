@@ -28,6 +28,10 @@ struct TPdnReadReport {
   int gamesStopped = 0;  // games cut short (listed in `stops`)
   int gamesStored = 0;   // games the sink accepted
   std::vector<TPdnStop> stops;
+  // ImportPdnFile: games the database held before, and the warning opening it
+  // gave (a database that a crash left incomplete).
+  int gamesBefore = 0;
+  std::string databaseWarning;
 };
 
 // Receives each game as it is read (with its 1-based number in the file);
@@ -42,10 +46,12 @@ constexpr int kPdnProgressEvery = 1000;
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
                  TPdnReadReport& report, const TPdnProgress& progress = {});
 
-// Reads a PDN file into a database, creating the database (version 38) when it
-// does not exist. Writes are not synced one by one; the database is flushed and
-// closed at the end. False (with `error`) when the file cannot be read or the
-// database cannot be opened or closed; games that fail to be stored are stops.
+// Reads a PDN file into a database, appending to it when it exists (also when a
+// crash left it incomplete) and creating it (version 38) when it does not.
+// Games are written in batches (BeginBatch): a crash loses at most the last
+// batch and leaves a database that opens with every stored game's names. False
+// (with `error`) when the file cannot be read or the database cannot be opened
+// or closed; games that fail to be stored are stops.
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
                    TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {});
 
