@@ -55,6 +55,11 @@ void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
                    TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {});
 
+// The import into an open database (appended, `batchGames` per batch), which
+// stays open. False (with `error`) when the games cannot all be written out.
+bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, TPdnReadReport& report,
+                   std::string& error, const TPdnProgress& progress = {}, int batchGames = kImportBatchGames);
+
 // Variant slot of a GameType tag value ("20", "20,W,10,10,N1,0"); 0 when the
 // number names no variant this program plays.
 int VariantOfGameType(const std::string& value);
@@ -67,6 +72,15 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
 // One game as PDN: tag pairs, move text with move numbers, comments, variations,
 // annotations and the result, ending with a blank line.
 std::string GameToPdn(const TGame& game);
+
+// How move text writes a move's annotation codes: as numeric annotations ("$1",
+// PDN) or as the symbols the move list shows ("!", "+-").
+enum class TMarkForm : uint8_t { nags, symbols };
+
+// The move text of a game (root comment, moves in the variant's notation with
+// numbers, comments, annotations and variations), without result, in lines of
+// at most 79 characters where possible.
+std::string GameMoveText(const TGame& game, TMarkForm marks);
 
 // Text of the move of node `node` that reads back as exactly that move in the
 // position before it (board, side to move).
