@@ -96,6 +96,11 @@ bool DatabaseFilesExist(const std::string& path) {
   return FileExists(base + ".abd") && FileExists(base + ".abm") && FileExists(base + ".abn");
 }
 
+bool DatabaseExists(const std::string& path) {
+  const std::string base = BaseName(path);
+  return FileExists(base + ".abd") && FileExists(base + ".abm");
+}
+
 namespace {
 
 // Closes the database open in `db` before another is opened in it; fails (and
@@ -198,7 +203,7 @@ bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly) {
   }
   SetPaths(path, db);
   CloseFiles(db);
-  if (!FileExists(db.DBNameIdx) || !FileExists(db.DBNameMain)) {
+  if (!DatabaseExists(path)) {
     db.LastError = BaseName(path) + ": the database files (.abd, .abm, .abn) do not all exist";
     return false;
   }

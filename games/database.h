@@ -138,6 +138,9 @@ bool OpenOrCreateDatabase(const std::string& path, TQuorlinDB& db);
 bool CloseDatabase(TQuorlinDB& db);
 // True when all three files of the base name of `path` exist.
 bool DatabaseFilesExist(const std::string& path);
+// True when the index and games files of the base name of `path` exist (what
+// OpenDatabase needs; the names file may have been lost).
+bool DatabaseExists(const std::string& path);
 
 // Fills the three lists from the names file (empty lists when it is missing).
 bool LoadNames(TQuorlinDB& db);
