@@ -106,9 +106,11 @@ FileResult ImportAndRoundTrip(const fs::path& file, int variant, const fs::path&
       ImportAndExport(exported, variant, (dir / (file.stem().string() + "-2.abd")).string());
   EXPECT_EQ(FirstLineDifference(pdn, second.pdn), "") << file;
   EXPECT_EQ(second.headers.size(), first.headers.size()) << file;
-  for (size_t i = 0; i < first.headers.size() && i < second.headers.size(); ++i)
-    if (!(second.headers[i] == first.headers[i]))
-      ADD_FAILURE() << file << ": index record " << i + 1 << " differs";
+  for (size_t i = 0; i < first.headers.size() && i < second.headers.size(); ++i) {
+    if (second.headers[i] == first.headers[i]) continue;
+    ADD_FAILURE() << file << ": index record " << i + 1 << " differs";
+    break;
+  }
   for (size_t i = 0; i < stored.size() && i < second.games.size(); ++i) {
     const TGame& a = stored[i];
     const TGame& b = second.games[i];

@@ -50,6 +50,14 @@ TEST_F(QuorlinDbCommands, ShowPrintsTheHeaderAndTheWholeTree) {
   EXPECT_TRUE(Has(out_, "\n{Start} 1. c3-d4! {good} ( 1. e3-f4? ) 1... d6-e5 +- 2. b2-c3 2-0\n")) << out_;
 }
 
+// The list masks the game number of a tournament; the export keeps it.
+TEST_F(QuorlinDbCommands, ExportWritesTheStoredTournament) {
+  ASSERT_EQ(Run("db list " + db_ + " 1 1"), 0) << out_;
+  EXPECT_TRUE(Has(out_, "London 1958, game xx")) << out_;
+  ASSERT_EQ(Run("pdn export " + db_ + " 1"), 0) << out_;
+  EXPECT_TRUE(Has(out_, "[Event \"London 1958, game 19\"]\n")) << out_;
+}
+
 TEST_F(QuorlinDbCommands, DeleteUndeleteAndCompact) {
   ASSERT_EQ(Run("db delete " + db_ + " 1"), 0) << out_;
   ASSERT_EQ(Run("db list " + db_), 0) << out_;
