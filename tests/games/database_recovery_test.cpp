@@ -56,6 +56,18 @@ void MakeNamedDatabase(const std::string& base, int count, std::string* namesAft
   ASSERT_TRUE(CloseDatabase(db)) << db.LastError;
 }
 
+// The database opens for reading without a warning, holds `games` games and
+// checks clean.
+void ExpectClean(const std::string& base, int games) {
+  TQuorlinDB db;
+  ASSERT_TRUE(OpenDatabase(base, db, true)) << db.LastError;
+  EXPECT_EQ(db.Warning, "");
+  EXPECT_EQ(db.DBSize, games);
+  TDBCheckReport check;
+  CheckDatabase(db, check);
+  EXPECT_TRUE(check.Clean()) << check.problems[0];
+}
+
 std::string AllFiles(const std::string& base) {
   return ReadFile(base + ".abd") + ReadFile(base + ".abm") + ReadFile(base + ".abn");
 }
@@ -121,12 +133,9 @@ TEST_P(CrashLeftNames, GamesOpenWithQuestionMarksAndNewNamesGoAfterThem) {
     EXPECT_EQ(g.Header.White.NameIndex, 9);
     EXPECT_EQ(g.Header.TournamentIndex, 3);
   }
+  ExpectClean(base, 4);
   TQuorlinDB db;
   ASSERT_TRUE(OpenDatabase(base, db, true)) << db.LastError;
-  EXPECT_EQ(db.Warning, "");
-  TDBCheckReport check;
-  CheckDatabase(db, check);
-  EXPECT_TRUE(check.Clean()) << check.problems[0];
   TGame g;
   ASSERT_TRUE(ReadGame(db, 3, false, -1, g));
   EXPECT_EQ(g.BlackName, "?");
@@ -218,14 +227,7 @@ TEST(HalfIndexRecord, IsNoGameAndTheNextGameTakesItsPlace) {
   MakeNamedDatabase(base, 2);
   const std::string idx = ReadFile(base + ".abd");
   WriteFile(base + ".abd", idx + idx.substr(0, 40));
-  {
-    TQuorlinDB db;
-    ASSERT_TRUE(OpenDatabase(base, db, true)) << db.LastError;
-    EXPECT_EQ(db.DBSize, 2);
-    TDBCheckReport check;
-    CheckDatabase(db, check);
-    EXPECT_TRUE(check.Clean());
-  }
+  ExpectClean(base, 2);
   TQuorlinDB db;
   ASSERT_TRUE(OpenDatabase(base, db, false)) << db.LastError;
   TGame g = NamedGame(3);
@@ -298,12 +300,9 @@ TEST(Batch, ClosingWritesTheHeldRecords) {
       ASSERT_TRUE(WriteGame(g, 0, db, false)) << db.LastError;
     }
   }
+  ExpectClean(base, 3);
   TQuorlinDB db;
   ASSERT_TRUE(OpenDatabase(base, db, true)) << db.LastError;
-  EXPECT_EQ(db.DBSize, 3);
-  TDBCheckReport check;
-  CheckDatabase(db, check);
-  EXPECT_TRUE(check.Clean());
   EXPECT_FALSE(BeginBatch(db, 10));  // read only
 }
 
