@@ -7,8 +7,10 @@
 // (and the game number where there is one) in TQuorlinDB::LastError. A failed
 // write leaves the games already stored readable.
 //
-// What a crash (or power loss) at any moment leaves behind opens, and every game
-// whose index record reached the disk reads back with its names:
+// What a crash at any moment leaves behind opens, and every game whose index
+// record reached the disk reads back with its names (after a power loss too:
+// each step is flushed to the disk before the next relies on it, unless
+// SyncWrites is switched off):
 // - a game body reaches the disk before the index record that points to it, and
 //   a replaced game's new body never overwrites the old one;
 // - the names file (replaced whole, through a file beside it and a rename)
