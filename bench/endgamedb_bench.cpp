@@ -43,7 +43,7 @@ TFixture& Fixture(TEbType type) {
   TRandom rng(12345);
   while (f.positions.size() < 100000) {
     const TEgdbClassReport& c = r.classes[rng.Below(static_cast<uint32_t>(r.classes.size()))];
-    const uint64_t n = ClassPositionCount(c.cls, gen.Geometry());
+    const uint64_t n = gen.Masks().ClassPositionCount(c.cls);
     TBitBoard64 bb;
     if (n == 0 || !DecodePositionIndex(c.cls, rng.Next() % n, gen.Geometry(), gen.MenLists(), bb)) continue;
     if (CapturingPieces64(bb, kRussian) != 0) continue;
@@ -52,7 +52,7 @@ TFixture& Fixture(TEbType type) {
   return f;
 }
 
-void Load(TFixture& f) { InitED(kRussian, false, f.folder, {}); }
+std::shared_ptr<const TEndgameDb> Load(TFixture& f) { return TEndgameDb::Load(kRussian, false, f.folder, {}); }
 
 void BM_ProbeRandom(benchmark::State& state, TEbType type) {
   TFixture& f = Fixture(type);
@@ -60,12 +60,12 @@ void BM_ProbeRandom(benchmark::State& state, TEbType type) {
     state.SkipWithError("generation failed");
     return;
   }
-  Load(f);
+  const std::shared_ptr<const TEndgameDb> db = Load(f);
   size_t i = 0;
   int64_t found = 0;
   for (auto _ : state) {
     float ev;
-    found += GetEBevalPlay(f.positions[i], kRussian, false, {}, ev);
+    found += db->GetEBevalPlay(f.positions[i], false, {}, ev);
     if (++i == f.positions.size()) i = 0;
   }
   state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.iterations());
@@ -81,11 +81,11 @@ void BM_ProbeSameBlock(benchmark::State& state) {
     state.SkipWithError("generation failed");
     return;
   }
-  Load(f);
+  const std::shared_ptr<const TEndgameDb> db = Load(f);
   const TBitBoard64 bb = f.positions[0];
   for (auto _ : state) {
     float ev;
-    benchmark::DoNotOptimize(GetEBevalPlay(bb, kRussian, false, {}, ev));
+    benchmark::DoNotOptimize(db->GetEBevalPlay(bb, false, {}, ev));
   }
   state.SetItemsProcessed(state.iterations());
 }

@@ -15,11 +15,6 @@ namespace quorlin {
 
 namespace {
 
-std::mutex gBookLock;
-int gBookFd = -1;
-int64_t gBookRecords = 0;
-std::vector<std::string> gComments{std::string()};
-
 constexpr const char* kAnnotations[9] = {"#", "!!", "!", "!?", "", "?!", "?", "??", "\x7F"};
 
 void PutU16(uint8_t* p, uint16_t v) {
@@ -27,43 +22,6 @@ void PutU16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-bool ReadRecordAt(int64_t n, TBookRecord& r) {
-  uint8_t buf[kBookRecordSize];
-  const off_t at = static_cast<off_t>((n - 1) * kBookRecordSize);
-  size_t got = 0;
-  while (got < sizeof buf) {
-    const ssize_t k = pread(gBookFd, buf + got, sizeof buf - got, at + static_cast<off_t>(got));
-    if (k <= 0) return false;
-    got += static_cast<size_t>(k);
-  }
-  r = UnpackBookRecord(buf);
-  return true;
-}
-
-bool FindLocked(const TBookKey& key, TBookRecord& record) {
-  if (gBookFd < 0 || gBookRecords == 0) return false;
-  int64_t lo = 1, hi = gBookRecords;
-  TBookRecord r;
-  while (lo < hi) {
-    const int64_t mid = (lo + hi) / 2;
-    if (!ReadRecordAt(mid, r)) return false;
-    if (std::memcmp(r.key.data(), key.data(), kBookKeySize) >= 0)
-      hi = mid;
-    else
-      lo = mid + 1;
-  }
-  if (!ReadRecordAt(lo, r) || r.key != key) return false;
-  record = r;
-  return true;
-}
-
-void CloseLocked() {
-  if (gBookFd >= 0) close(gBookFd);
-  gBookFd = -1;
-  gBookRecords = 0;
-  gComments.assign(1, std::string());
-}
 
 std::string ReplaceExtension(const std::string& path, const std::string& ext) {
   const size_t slash = path.find_last_of('/');
@@ -131,8 +89,47 @@ int RoundHalfEven(int64_t num, int64_t den) {
   return static_cast<int>(q);
 }
 
-bool BookIni(const std::string& path) {
-  std::lock_guard<std::mutex> lock(gBookLock);
+TOpeningBook::~TOpeningBook() { CloseLocked(); }
+
+bool TOpeningBook::ReadRecordAt(int64_t n, TBookRecord& r) const {
+  uint8_t buf[kBookRecordSize];
+  const off_t at = static_cast<off_t>((n - 1) * kBookRecordSize);
+  size_t got = 0;
+  while (got < sizeof buf) {
+    const ssize_t k = pread(fd_, buf + got, sizeof buf - got, at + static_cast<off_t>(got));
+    if (k <= 0) return false;
+    got += static_cast<size_t>(k);
+  }
+  r = UnpackBookRecord(buf);
+  return true;
+}
+
+bool TOpeningBook::FindLocked(const TBookKey& key, TBookRecord& record) const {
+  if (fd_ < 0 || records_ == 0) return false;
+  int64_t lo = 1, hi = records_;
+  TBookRecord r;
+  while (lo < hi) {
+    const int64_t mid = (lo + hi) / 2;
+    if (!ReadRecordAt(mid, r)) return false;
+    if (std::memcmp(r.key.data(), key.data(), kBookKeySize) >= 0)
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  if (!ReadRecordAt(lo, r) || r.key != key) return false;
+  record = r;
+  return true;
+}
+
+void TOpeningBook::CloseLocked() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  records_ = 0;
+  comments_.assign(1, std::string());
+}
+
+bool TOpeningBook::Ini(const std::string& path) {
+  std::lock_guard<std::mutex> lock(lock_);
   CloseLocked();
   // Read and write access as the book editor needs it; a book that can only be
   // read is still used for lookups.
@@ -144,8 +141,8 @@ bool BookIni(const std::string& path) {
     close(fd);
     return false;
   }
-  gBookFd = fd;
-  gBookRecords = size / kBookRecordSize;
+  fd_ = fd;
+  records_ = size / kBookRecordSize;
   std::ifstream comments(ReplaceExtension(path, ".cbn"), std::ios::binary);
   if (comments) {
     std::vector<std::string> lines;
@@ -155,35 +152,35 @@ bool BookIni(const std::string& path) {
       lines.push_back(line);
     }
     if (lines.size() > 0 && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) lines[0].erase(0, 3);
-    if (!comments.bad()) gComments = std::move(lines);
+    if (!comments.bad()) comments_ = std::move(lines);
   }
   return true;
 }
 
-void BookClose() {
-  std::lock_guard<std::mutex> lock(gBookLock);
+void TOpeningBook::Close() {
+  std::lock_guard<std::mutex> lock(lock_);
   CloseLocked();
 }
 
-bool BookOpen() {
-  std::lock_guard<std::mutex> lock(gBookLock);
-  return gBookFd >= 0;
+bool TOpeningBook::IsOpen() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return fd_ >= 0;
 }
 
-bool BookFind(const TBookKey& key, TBookRecord& record) {
-  std::lock_guard<std::mutex> lock(gBookLock);
+bool TOpeningBook::Find(const TBookKey& key, TBookRecord& record) const {
+  std::lock_guard<std::mutex> lock(lock_);
   return FindLocked(key, record);
 }
 
-void BookLookup(const TGameParams& params, TOpenMoves& moves, const TBoard& board, int sideToMove,
-                const TBookTextStyle& text) {
-  std::lock_guard<std::mutex> lock(gBookLock);
-  const bool open = gBookFd >= 0;
+void TOpeningBook::Lookup(const TGameParams& params, TOpenMoves& moves, const TBoard& board, int sideToMove,
+                          const TBookTextStyle& text) const {
+  std::lock_guard<std::mutex> lock(lock_);
+  const bool open = fd_ >= 0;
   moves.Op_moves = 0;
   moves.openposcomm.clear();
   TBookRecord rec;
   if (open && FindLocked(PackBoard(board, sideToMove, params), rec) && rec.comment != 0)
-    moves.openposcomm = rec.comment < gComments.size() ? gComments[rec.comment] : "CBN file not exists!";
+    moves.openposcomm = rec.comment < comments_.size() ? comments_[rec.comment] : "CBN file not exists!";
 
   TMvs list;
   uint8_t count = 0;

@@ -1,13 +1,15 @@
 #pragma once
 // Opening books: a file of 36-byte position records sorted by key (".cbk") and
-// a text file of comments beside it (".cbn"). BookIni opens a book; BookLookup
-// lists the legal moves of a position with what the book knows about the
-// position after each of them.
+// a text file of comments beside it (".cbn"). A TOpeningBook opens one book
+// (Ini) and lists the legal moves of a position with what the book knows about
+// the position after each of them (Lookup).
 //
-// The open book is process-wide state guarded by a lock: the play thread and
-// the analysis display may look up at the same time.
+// Each book object has its own file and lock: the play thread and the analysis
+// display may look up in one book at the same time, and two engines keep two
+// books of different variants open side by side.
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -67,13 +69,6 @@ TBookRecord UnpackBookRecord(const uint8_t* in36);
 // not checkered, then cells 1..72 three to a byte in base 5.
 TBookKey PackBoard(const TBoard& board, int sideToMove, const TGameParams& params);
 
-// Closes the open book and opens `path` (with the ".cbn" comments beside it).
-// Returns whether a book is open afterwards.
-bool BookIni(const std::string& path);
-// Closes the book.
-void BookClose();
-bool BookOpen();
-
 // Notation used for the move texts.
 struct TBookTextStyle {
   int style = 2;  // kStyleShort
@@ -81,12 +76,34 @@ struct TBookTextStyle {
   std::string separator = "x";  // captures; quiet moves take "-" where the notation has one
 };
 
-// Fills `moves` for `board` with `sideToMove` to move.
-void BookLookup(const TGameParams& params, TOpenMoves& moves, const TBoard& board, int sideToMove,
-                const TBookTextStyle& text = {});
+class TOpeningBook {
+ public:
+  TOpeningBook() = default;
+  ~TOpeningBook();
+  TOpeningBook(const TOpeningBook&) = delete;
+  TOpeningBook& operator=(const TOpeningBook&) = delete;
 
-// Finds a key in the open book.
-bool BookFind(const TBookKey& key, TBookRecord& record);
+  // Closes the open book and opens `path` (with the ".cbn" comments beside
+  // it). Returns whether a book is open afterwards.
+  bool Ini(const std::string& path);
+  void Close();
+  bool IsOpen() const;
+  // Finds a key in the open book.
+  bool Find(const TBookKey& key, TBookRecord& record) const;
+  // Fills `moves` for `board` with `sideToMove` to move.
+  void Lookup(const TGameParams& params, TOpenMoves& moves, const TBoard& board, int sideToMove,
+              const TBookTextStyle& text = {}) const;
+
+ private:
+  bool FindLocked(const TBookKey& key, TBookRecord& record) const;
+  bool ReadRecordAt(int64_t n, TBookRecord& r) const;
+  void CloseLocked();
+
+  mutable std::mutex lock_;
+  int fd_ = -1;
+  int64_t records_ = 0;
+  std::vector<std::string> comments_{std::string()};
+};
 
 // Rounds num/den to the nearest integer, halves to even (den > 0).
 int RoundHalfEven(int64_t num, int64_t den);

@@ -52,11 +52,11 @@ uint64_t UnrankKings(uint64_t free, int k, uint64_t rank) {
   return kings;
 }
 
-std::vector<int> TempsOf(int count) {
+std::vector<int> TempsOf(const TMaskTable& masks, int count) {
   std::vector<int> t;
   if (count == 0) return {0};
   for (int temps = 0; temps < 64; ++temps)
-    if (TotalMasks(count, temps) > 0) t.push_back(temps);
+    if (masks.TotalMasks(count, temps) > 0) t.push_back(temps);
   return t;
 }
 
@@ -159,7 +159,7 @@ bool TEgdbGenerator::WriteClass(const TEdbClass& cls, const std::vector<uint16_t
 bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbBuildResult& result) {
   const auto started = std::chrono::steady_clock::now();
   const bool twin = c0.id() != c1.id();
-  const uint64_t n0 = ClassPositionCount(c0, g_), n1 = twin ? ClassPositionCount(c1, g_) : 0;
+  const uint64_t n0 = masks_->ClassPositionCount(c0), n1 = twin ? masks_->ClassPositionCount(c1) : 0;
   const uint64_t total = n0 + n1;
   if (total >= std::numeric_limits<uint32_t>::max()) {
     error_ = "class " + EndgameFileName(c0) + " is too large";
@@ -210,7 +210,7 @@ bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbB
       } else {
         TEdbClass cls;
         uint64_t idx;
-        if (!EdbPositionIndex(f, g_, cls, idx)) {
+        if (!masks_->PositionIndex(f, cls, idx)) {
           error_ =
               "a successor of a position of class " + EndgameFileName(part[p < n0 ? 0 : 1]) + " has no class";
           return false;
@@ -281,7 +281,7 @@ bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbB
         if (CapturingPieces64(r, opt_.variant) != 0) continue;
         TEdbClass rc;
         uint64_t ri;
-        if (!EdbPositionIndex(r, g_, rc, ri) || rc.id() != other.id()) continue;
+        if (!masks_->PositionIndex(r, rc, ri) || rc.id() != other.id()) continue;
         const uint64_t rp = (twin && &other == &part[1]) ? n0 + ri : ri;
         if (state[rp] & kFinal) continue;
         if (v % 2) {
@@ -361,7 +361,7 @@ TEgdbBuildResult TEgdbGenerator::Run() {
     result.error = "no output folder";
     return result;
   }
-  BuildMaskTable(opt_.variant);
+  masks_ = TMaskTable::ForGeometry(g_);
   men_ = MenConfigurations(g_);
   values_.clear();
 
@@ -378,8 +378,8 @@ TEgdbBuildResult TEgdbGenerator::Run() {
           if (std::make_tuple(wm, wk) < std::make_tuple(bm, bk)) continue;
           const bool symmetric = wm == bm && wk == bk;
           std::vector<std::pair<int, int>> temps;
-          for (int tw : TempsOf(wm))
-            for (int tb : TempsOf(bm))
+          for (int tw : TempsOf(*masks_, wm))
+            for (int tb : TempsOf(*masks_, bm))
               if (!symmetric || tw >= tb) temps.emplace_back(tw, tb);
           std::stable_sort(temps.begin(), temps.end(), [](const auto& x, const auto& y) {
             return x.first + x.second > y.first + y.second;

@@ -55,7 +55,7 @@ struct TEgdbBuildResult {
 
 // Decodes position number `index` of a class into a bitboard (side to move in
 // w). False for a slot where men of both sides would share a square. Needs the
-// MaskTable of the board and `menLists` from MenConfigurations.
+// `menLists` from MenConfigurations.
 using TMenLists = std::vector<std::vector<std::vector<uint64_t>>>;  // [count][temps] -> masks by num
 TMenLists MenConfigurations(const TEdbGeometry& g);
 bool DecodePositionIndex(const TEdbClass& cls, uint64_t index, const TEdbGeometry& g,
@@ -70,6 +70,8 @@ class TEgdbGenerator {
   // Plies value of every position of a solved class (nullptr when unknown).
   const std::vector<uint16_t>* Values(int32_t classId) const;
   const TEdbGeometry& Geometry() const { return g_; }
+  // The men configurations of the board (after Run).
+  const TMaskTable& Masks() const { return *masks_; }
   const TMenLists& MenLists() const { return men_; }
 
  private:
@@ -79,6 +81,7 @@ class TEgdbGenerator {
 
   TEgdbBuildOptions opt_;
   TEdbGeometry g_;
+  std::shared_ptr<const TMaskTable> masks_;
   TMenLists men_;
   std::unordered_map<int32_t, std::vector<uint16_t>> values_;
   std::string error_;

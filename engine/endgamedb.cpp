@@ -9,7 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <tuple>
 
 #include "rules/bitmovegen.h"
 #include "rules/position.h"
@@ -85,27 +87,11 @@ static uint64_t GoodMask(const TEdbGeometry& g) {
 int EbBlockSize(TEbType t) { return t == ebMTW ? kMtwBlock : t == ebWDL ? kWdlBlock : kWd6Block; }
 
 // ---------------------------------------------------------------------------
-// Global state
+// Men configurations
 
 namespace {
 
 constexpr uint64_t kNoMenMarker = ~uint64_t{0};  // slot 0; never a real men mask
-constexpr int kMaxTemps = 64;
-
-std::vector<EDBMaskRec> gMaskTable;
-int gMaskBoardSize = 0;
-int32_t gTotals[8][kMaxTemps] = {};
-
-std::unique_ptr<EDBFileRec[]> gFileTable;
-std::atomic<int64_t> gFilesLoaded{0};
-std::atomic<int64_t> gBytesLoaded{0};
-std::atomic<bool> gEdbReady{false};
-// Changes whenever loaded files may be freed, so that a thread's cached block
-// (keyed by its address) is never taken for a block of a later load.
-std::atomic<uint64_t> gLoadGeneration{1};
-std::mutex gProbeLock;
-std::function<void(const std::string&, bool)> gLog;
-std::mutex gLogLock;
 
 inline uint64_t Mix64(uint64_t x) {
   x ^= x >> 33;
@@ -116,71 +102,7 @@ inline uint64_t Mix64(uint64_t x) {
   return x;
 }
 
-EDBFileRec* FileTable() {
-  if (!gFileTable) gFileTable = std::make_unique<EDBFileRec[]>(kFileTableSize);
-  return gFileTable.get();
-}
-
-void ResetFileTable() {
-  gLoadGeneration.fetch_add(1);
-  EDBFileRec* t = FileTable();
-  for (int s = 0; s < kFileTableSize; ++s) {
-    EDBFileRec& r = t[s];
-    if (r.fMask == 0 && r.c.empty() && r.i.empty()) continue;
-    r.fMask = 0;
-    r.fName.clear();
-    r.size = 0;
-    r.time = 0;
-    r.ebtype = ebMTW;
-    for (auto& n : r.notexists) n = false;
-    r.opened = false;
-    r.current = false;
-    r.ask = 0;
-    std::vector<uint8_t>().swap(r.c);
-    std::vector<int32_t>().swap(r.i);
-  }
-}
-
-inline size_t FileSlotStart(int32_t id) { return Mix64(static_cast<uint32_t>(id)) % kFileTableSize; }
-
-// Slot of a class for reading, or nullptr when it has none.
-EDBFileRec* FindFileSlot(int32_t id) {
-  if (!gFileTable || id == 0) return nullptr;
-  size_t s = FileSlotStart(id);
-  for (int n = 0; n < kFileTableSize; ++n) {
-    EDBFileRec& r = gFileTable[s];
-    if (r.fMask == id) return &r;
-    if (r.fMask == 0) return nullptr;
-    if (++s == kFileTableSize) s = 0;
-  }
-  return nullptr;
-}
-
-// Slot of a class, claimed when it has none; nullptr when the table is full.
-EDBFileRec* ClaimFileSlot(int32_t id) {
-  EDBFileRec* t = FileTable();
-  size_t s = FileSlotStart(id);
-  for (int n = 0; n < kFileTableSize; ++n) {
-    EDBFileRec& r = t[s];
-    if (r.fMask == id) return &r;
-    if (r.fMask == 0) {
-      r.fMask = id;
-      return &r;
-    }
-    if (++s == kFileTableSize) s = 0;
-  }
-  return nullptr;
-}
-
-void Log(const std::string& text, bool blank) {
-  std::lock_guard<std::mutex> lock(gLogLock);
-  if (gLog) gLog(text, blank);
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Men configurations
 
 void EnumerateMenSets(int menSquares, int count, const std::function<void(const int* squares)>& fn) {
   if (count <= 0 || count > menSquares) return;
@@ -197,54 +119,65 @@ void EnumerateMenSets(int menSquares, int count, const std::function<void(const 
   }
 }
 
-bool BuildMaskTable(int variant) {
-  const TEdbGeometry g = EdbGeometryOfVariant(variant);
-  if (gMaskTable.size() != static_cast<size_t>(kMaskTableSize))
-    gMaskTable.assign(kMaskTableSize, EDBMaskRec{});
-  else
-    std::fill(gMaskTable.begin(), gMaskTable.end(), EDBMaskRec{});
-  std::memset(gTotals, 0, sizeof gTotals);
-  ResetFileTable();
-  gMaskBoardSize = 0;
-  gEdbReady = false;
-  if (!g.valid()) return false;
-  gMaskTable[0] = EDBMaskRec{kNoMenMarker, 0, 0, 0, 1};
-  gTotals[0][0] = 1;
+TMaskTable::TMaskTable(const TEdbGeometry& g) : g_(g), slots_(kMaskTableSize) {
+  if (!g.valid()) return;
+  slots_[0] = EDBMaskRec{kNoMenMarker, 0, 0, 0, 1};
+  totals_[0][0] = 1;
   uint64_t squareBit[64];
   for (int s = 0; s < g.menSquares; ++s)
     squareBit[s] = uint64_t{1} << EdbSquareToBit(g, s + g.firstMenSquare);
+  auto tempsOf = [&](const int* sq, int j) {
+    int temps = 0;
+    for (int t = 0; t < j; ++t) temps += sq[t] / g.rowLength + 1;
+    return temps;
+  };
   for (int j = 1; j <= g.maxPerSide; ++j) {
-    EnumerateMenSets(g.menSquares, j, [&](const int* sq) {
-      int temps = 0;
-      for (int t = 0; t < j; ++t) temps += sq[t] / g.rowLength + 1;
-      ++gTotals[j][temps];
-    });
+    // First the number of sets per temps, then each set's number among them.
+    EnumerateMenSets(g.menSquares, j, [&](const int* sq) { ++totals_[j][tempsOf(sq, j)]; });
     int32_t next[kMaxTemps] = {};
     EnumerateMenSets(g.menSquares, j, [&](const int* sq) {
-      int temps = 0;
+      const int temps = tempsOf(sq, j);
       uint64_t mask = 0;
-      for (int t = 0; t < j; ++t) {
-        temps += sq[t] / g.rowLength + 1;
-        mask |= squareBit[sq[t]];
-      }
+      for (int t = 0; t < j; ++t) mask |= squareBit[sq[t]];
       size_t slot = Mix64(mask) % kMaskTableSize;
-      while (slot == 0 || gMaskTable[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
-      gMaskTable[slot] = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
-                                    gTotals[j][temps]};
+      while (slot == 0 || slots_[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
+      slots_[slot] = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
+                                totals_[j][temps]};
     });
   }
-  gMaskBoardSize = g.boardSize;
-  return true;
 }
 
-int MaskTableBoardSize() { return gMaskBoardSize; }
+std::shared_ptr<const TMaskTable> TMaskTable::ForGeometry(const TEdbGeometry& g) {
+  if (!g.valid()) return nullptr;
+  // One table per board size while anyone holds it (80 MB each, built in
+  // about half a second); the last one built is kept even when nobody holds
+  // it, so that loading a variant again does not build it again. Building
+  // happens under the lock, so two engines never build the same one twice.
+  static std::mutex lock;
+  static std::weak_ptr<const TMaskTable> tables[4];
+  static std::shared_ptr<const TMaskTable> lastBuilt;
+  const int slot = g.boardSize == 32 ? 0 : g.boardSize == 40 ? 1 : g.boardSize == 50 ? 2 : 3;
+  std::lock_guard<std::mutex> guard(lock);
+  std::shared_ptr<const TMaskTable> table = tables[slot].lock();
+  if (!table) {
+    lastBuilt.reset();  // its memory first
+    table = std::make_shared<const TMaskTable>(g);
+    tables[slot] = table;
+    lastBuilt = table;
+  }
+  return table;
+}
 
-const EDBMaskRec* FindMask(uint64_t mask) {
-  if (gMaskBoardSize == 0) return nullptr;
-  if (mask == 0) return &gMaskTable[0];
+std::shared_ptr<const TMaskTable> TMaskTable::ForVariant(int variant) {
+  return ForGeometry(EdbGeometryOfVariant(variant));
+}
+
+const EDBMaskRec* TMaskTable::Find(uint64_t mask) const {
+  if (!g_.valid()) return nullptr;
+  if (mask == 0) return &slots_[0];
   size_t slot = Mix64(mask) % kMaskTableSize;
   for (int n = 0; n < kMaskTableSize; ++n) {
-    const EDBMaskRec& r = gMaskTable[slot];
+    const EDBMaskRec& r = slots_[slot];
     if (r.Mask == mask && slot != 0) return &r;
     if (r.Mask == 0) return nullptr;
     slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
@@ -252,9 +185,9 @@ const EDBMaskRec* FindMask(uint64_t mask) {
   return nullptr;
 }
 
-int32_t TotalMasks(int count, int temps) {
+int32_t TMaskTable::TotalMasks(int count, int temps) const {
   if (count < 0 || count > 7 || temps < 0 || temps >= kMaxTemps) return 0;
-  return gTotals[count][temps];
+  return totals_[count][temps];
 }
 
 // ---------------------------------------------------------------------------
@@ -271,51 +204,40 @@ TEdbClass SplitClassId(int32_t id) {
   return c;
 }
 
-int32_t ClassId(const TBitBoard64& bb, const TEdbGeometry& g) {
+int32_t TMaskTable::ClassId(const TBitBoard64& bb) const {
   const uint64_t ownMen = bb.w & ~bb.k, oppMen = bb.b & ~bb.k;
   const int wm = PopCount64(ownMen), bm = PopCount64(oppMen);
   const int wk = PopCount64(bb.w & bb.k), bk = PopCount64(bb.b & bb.k);
-  if (wm + wk > g.maxPerSide || bm + bk > g.maxPerSide) return 0;
-  const EDBMaskRec* a = FindMask(ownMen);
-  const EDBMaskRec* b = FindMask(RotateBits64(oppMen, g.revShift));
+  if (wm + wk > g_.maxPerSide || bm + bk > g_.maxPerSide) return 0;
+  const EDBMaskRec* a = Find(ownMen);
+  const EDBMaskRec* b = Find(RotateBits64(oppMen, g_.revShift));
   if (!a || !b) return 0;
   return MakeClassId(wm, bm, wk, bk, a->temps, b->temps);
 }
 
-TEDPos EDPosOfBoard(const TBoard& board, int variant) {
-  TEDPos ed;
-  const TEdbGeometry g = EdbGeometryOfVariant(variant);
-  if (!g.valid() || gMaskBoardSize != g.boardSize) return ed;
-  TBitBoard64 bb;
-  BoardToBit64(board, bb, variant);
-  ed.p1 = ClassId(bb, g);
-  ed.p2 = ClassId(FlippedBitBoard(bb, g.revShift), g);
-  return ed;
-}
-
-uint64_t ClassPositionCount(const TEdbClass& cls, const TEdbGeometry& g) {
-  const int f1 = g.boardSize - cls.ownMen - cls.oppMen, f2 = f1 - cls.ownKings;
+uint64_t TMaskTable::ClassPositionCount(const TEdbClass& cls) const {
+  const int f1 = g_.boardSize - cls.ownMen - cls.oppMen, f2 = f1 - cls.ownKings;
   if (f2 < cls.oppKings || cls.ownKings > 7 || cls.oppKings > 7) return 0;
   return uint64_t(TotalMasks(cls.ownMen, cls.tW)) * uint64_t(TotalMasks(cls.oppMen, cls.tB)) *
          uint64_t(Binomial32[cls.ownKings][f1]) * uint64_t(Binomial32[cls.oppKings][f2]);
 }
 
-bool EdbPositionIndex(const TBitBoard64& bb, const TEdbGeometry& g, TEdbClass& cls, uint64_t& index) {
-  if (bb.w == 0 || bb.b == 0) return false;
+bool TMaskTable::PositionIndex(const TBitBoard64& bb, TEdbClass& cls, uint64_t& index) const {
+  if (bb.w == 0 || bb.b == 0 || !g_.valid()) return false;
   const uint64_t ownMen = bb.w & ~bb.k, oppMen = bb.b & ~bb.k;
   const uint64_t ownKings = bb.w & bb.k, oppKings = bb.b & bb.k;
   cls.ownMen = PopCount64(ownMen);
   cls.oppMen = PopCount64(oppMen);
   cls.ownKings = PopCount64(ownKings);
   cls.oppKings = PopCount64(oppKings);
-  if (cls.ownMen + cls.ownKings > g.maxPerSide || cls.oppMen + cls.oppKings > g.maxPerSide) return false;
-  const EDBMaskRec* a = FindMask(ownMen);
-  const EDBMaskRec* b = FindMask(RotateBits64(oppMen, g.revShift));
+  if (cls.ownMen + cls.ownKings > g_.maxPerSide || cls.oppMen + cls.oppKings > g_.maxPerSide) return false;
+  const EDBMaskRec* a = Find(ownMen);
+  const EDBMaskRec* b = Find(RotateBits64(oppMen, g_.revShift));
   if (!a || !b) return false;
   cls.tW = a->temps;
   cls.tB = b->temps;
-  const int f1 = g.boardSize - cls.ownMen - cls.oppMen, f2 = f1 - cls.ownKings;
-  const uint64_t good = GoodMask(g), men = ownMen | oppMen;
+  const int f1 = g_.boardSize - cls.ownMen - cls.oppMen, f2 = f1 - cls.ownKings;
+  const uint64_t good = GoodMask(g_), men = ownMen | oppMen;
   // Colex ranks of the kings over the squares the men (and, for the opponent's
   // kings, the own kings) leave free.
   uint64_t rankOwn = 0, rankOpp = 0;
@@ -425,21 +347,25 @@ struct TInflater {
 
 }  // namespace
 
-bool DecodeMtwBlock(const uint8_t* data, size_t size, int p, uint8_t& value) {
+namespace {
+
+// Value p of an MTW block. `owner` names the set the block belongs to (0 =
+// none): the last block this thread inflated is kept, and probes of
+// neighbouring positions (and sequential scans) mostly hit it again. Set ids
+// are never reused, so a block of a set that is gone can never be taken for
+// one of a later set at the same address.
+bool DecodeMtwBlockOf(uint64_t owner, const uint8_t* data, size_t size, int p, uint8_t& value) {
   thread_local TInflater inf;
-  // The last block inflated by this thread: probes of neighbouring positions
-  // (and sequential scans) mostly hit the same block.
   thread_local struct {
+    uint64_t owner = 0;
     const uint8_t* data = nullptr;
     size_t size = 0;
-    uint64_t generation = 0;
     size_t produced = 0;
     uint8_t out[kMtwBlock];
   } cache;
   if (!inf.ready || p < 0 || p >= kMtwBlock || size == 0) return false;
-  const uint64_t generation = gLoadGeneration.load(std::memory_order_relaxed);
-  if (cache.data != data || cache.size != size || cache.generation != generation) {
-    cache.data = nullptr;
+  if (owner == 0 || cache.owner != owner || cache.data != data || cache.size != size) {
+    cache.owner = 0;
     if (inflateReset(&inf.zs) != Z_OK) return false;
     inf.zs.next_in = const_cast<Bytef*>(data);
     inf.zs.avail_in = static_cast<uInt>(size);
@@ -448,13 +374,19 @@ bool DecodeMtwBlock(const uint8_t* data, size_t size, int p, uint8_t& value) {
     const int rc = inflate(&inf.zs, Z_FINISH);
     if (rc != Z_STREAM_END) return false;
     cache.produced = kMtwBlock - inf.zs.avail_out;
+    cache.owner = owner;
     cache.data = data;
     cache.size = size;
-    cache.generation = generation;
   }
   if (cache.produced <= static_cast<size_t>(p)) return false;
   value = cache.out[p];
   return true;
+}
+
+}  // namespace
+
+bool DecodeMtwBlock(const uint8_t* data, size_t size, int p, uint8_t& value) {
+  return DecodeMtwBlockOf(0, data, size, p, value);
 }
 
 namespace {
@@ -673,7 +605,7 @@ int64_t GetInt64(const uint8_t* p) {
 // Checks the layout of a file image and moves it into the record. The offsets
 // must rise within the data and the blocks must cover every position of the
 // class, so that no probe can read outside a block.
-bool AcceptImage(const std::vector<uint8_t>& img, const TEdbClass& cls, const TEdbGeometry& g, TEbType type,
+bool AcceptImage(const std::vector<uint8_t>& img, const TEdbClass& cls, const TMaskTable& masks, TEbType type,
                  EDBFileRec& rec, std::string& why) {
   if (img.size() < 16) return why = "shorter than its header", false;
   const int64_t n1 = GetInt64(img.data()), n2 = GetInt64(img.data() + 8);
@@ -681,7 +613,7 @@ bool AcceptImage(const std::vector<uint8_t>& img, const TEdbClass& cls, const TE
       static_cast<uint64_t>(n2) > img.size() || static_cast<uint64_t>(16 + n1 + n2) != img.size())
     return why = "section sizes do not match the file size", false;
   const int64_t blocks = n1 / 4;
-  const uint64_t needed = (ClassPositionCount(cls, g) + EbBlockSize(type) - 1) / EbBlockSize(type);
+  const uint64_t needed = (masks.ClassPositionCount(cls) + EbBlockSize(type) - 1) / EbBlockSize(type);
   if (static_cast<uint64_t>(blocks) < needed) return why = "fewer blocks than the class has positions", false;
   std::vector<int32_t> offs(blocks);
   int64_t prev = 0;
@@ -739,63 +671,123 @@ std::vector<std::string> FilesIn(const fs::path& folder) {
 
 }  // namespace
 
-void ClearED() {
-  ResetFileTable();
-  gFilesLoaded = 0;
-  gBytesLoaded = 0;
+// ---------------------------------------------------------------------------
+// A loaded set
+
+namespace {
+
+// Ids of sets; 0 is never used.
+std::atomic<uint64_t> gNextSetId{1};
+
+// The candidates of a load: archive entries, or files of the type folders
+// named "MTW/..." like archive entries.
+struct TCandidate {
+  std::string entry;
+  zip_int64_t index = -1;
+};
+
+std::vector<TCandidate> ArchiveCandidates(zip_t* za) {
+  std::vector<TCandidate> candidates;
+  const zip_int64_t n = zip_get_num_entries(za, 0);
+  for (zip_int64_t k = 0; k < n; ++k) {
+    const char* en = zip_get_name(za, k, 0);
+    if (!en) continue;
+    const std::string s = en;
+    if (!s.empty() && s.back() != '/') candidates.push_back({s, k});
+  }
+  return candidates;
 }
 
-TEdbLoadResult InitED(int variant, bool giveaway, const std::string& edFolder, const TEdbCallbacks& callbacks,
-                      int64_t memoryLimit) {
-  const auto started = std::chrono::steady_clock::now();
-  TEdbLoadResult result;
-  {
-    std::lock_guard<std::mutex> lock(gLogLock);
-    gLog = callbacks.log;
+// The MTW files, then the WD6 files, or the WDL files when there is no WD6 file.
+std::vector<TCandidate> FolderCandidates(const fs::path& variantFolder) {
+  std::vector<TCandidate> candidates;
+  for (const std::string& f : FilesIn(variantFolder / "MTW")) candidates.push_back({"MTW/" + f});
+  std::vector<std::string> wd6 = FilesIn(variantFolder / "WD6");
+  if (!wd6.empty())
+    for (const std::string& f : wd6) candidates.push_back({"WD6/" + f});
+  else
+    for (const std::string& f : FilesIn(variantFolder / "WDL")) candidates.push_back({"WDL/" + f});
+  return candidates;
+}
+
+// Coding of a candidate from its type folder; false for anything else.
+bool TypeOfEntry(const std::string& entry, TEbType& type) {
+  const std::string prefix = entry.substr(0, 3);
+  if (prefix == "MTW")
+    type = ebMTW;
+  else if (prefix == "WDL")
+    type = ebWDL;
+  else if (prefix == "WD6")
+    type = ebWD6;
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
+TEndgameDb::~TEndgameDb() = default;
+
+EDBFileRec* TEndgameDb::FindSlot(int32_t id) const {
+  if (fileSlots_ == 0 || id == 0) return nullptr;
+  size_t s = Mix64(static_cast<uint32_t>(id)) % fileSlots_;
+  for (size_t n = 0; n < fileSlots_; ++n) {
+    EDBFileRec& r = files_[s];
+    if (r.fMask == id) return &r;
+    if (r.fMask == 0) return nullptr;
+    if (++s == fileSlots_) s = 0;
   }
-  const TEdbGeometry g = EdbGeometryOfVariant(variant);
-  if (g.valid() && gMaskBoardSize != g.boardSize) BuildMaskTable(variant);
-  gEdbReady = false;
-  ClearED();
+  return nullptr;
+}
+
+EDBFileRec* TEndgameDb::ClaimSlot(int32_t id) {
+  if (fileSlots_ == 0) return nullptr;
+  size_t s = Mix64(static_cast<uint32_t>(id)) % fileSlots_;
+  for (size_t n = 0; n < fileSlots_; ++n) {
+    EDBFileRec& r = files_[s];
+    if (r.fMask == id) return &r;
+    if (r.fMask == 0) {
+      r.fMask = id;
+      return &r;
+    }
+    if (++s == fileSlots_) s = 0;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const TEndgameDb> TEndgameDb::Load(int variant, bool giveaway, const std::string& edFolder,
+                                                   const TEdbCallbacks& callbacks, int64_t memoryLimit) {
+  const auto started = std::chrono::steady_clock::now();
+  std::shared_ptr<TEndgameDb> db(new TEndgameDb());
+  db->variant_ = variant;
+  db->giveaway_ = giveaway;
+  db->g_ = EdbGeometryOfVariant(variant);
+  db->id_ = gNextSetId.fetch_add(1);
+  TEdbLoadResult& result = db->result_;
   auto publish = [&](const std::string& text) {
     result.lastInfo = text;
     if (callbacks.info) callbacks.info(text);
   };
-  if (!g.valid()) {
+  auto log = [&](const std::string& text, bool blank) {
+    if (callbacks.log) callbacks.log(text, blank);
+  };
+  if (!db->g_.valid()) {
     publish("=0ms");
-    gEdbReady = true;
-    return result;
+    return db;
   }
+  db->masks_ = TMaskTable::ForGeometry(db->g_);
+  const TEdbGeometry& g = db->g_;
 
   const std::string name = EndgameVariantName(variant, giveaway);
-  fs::path folder = edFolder;
-  const fs::path archivePath = folder / (name + ".zip");
+  const fs::path folder = edFolder;
   int zerr = 0;
-  zip_t* za = zip_open(archivePath.string().c_str(), ZIP_RDONLY, &zerr);
-
-  struct TCandidate {
-    std::string entry;
-    zip_int64_t index = -1;
-  };
-  std::vector<TCandidate> candidates;
-  if (za) {
-    result.fromArchive = true;
-    const zip_int64_t n = zip_get_num_entries(za, 0);
-    for (zip_int64_t k = 0; k < n; ++k) {
-      const char* en = zip_get_name(za, k, 0);
-      if (!en) continue;
-      const std::string s = en;
-      if (!s.empty() && s.back() != '/') candidates.push_back({s, k});
-    }
-  } else {
-    for (const std::string& f : FilesIn(folder / name / "MTW")) candidates.push_back({"MTW/" + f});
-    std::vector<std::string> wd6 = FilesIn(folder / name / "WD6");
-    if (!wd6.empty())
-      for (const std::string& f : wd6) candidates.push_back({"WD6/" + f});
-    else
-      for (const std::string& f : FilesIn(folder / name / "WDL")) candidates.push_back({"WDL/" + f});
-  }
+  zip_t* za = zip_open((folder / (name + ".zip")).string().c_str(), ZIP_RDONLY, &zerr);
+  const std::vector<TCandidate> candidates = za ? ArchiveCandidates(za) : FolderCandidates(folder / name);
+  result.fromArchive = za != nullptr;
   result.candidates = static_cast<int64_t>(candidates.size());
+  // Room for every candidate with the table at most half full.
+  db->fileSlots_ = std::clamp<size_t>(2 * candidates.size(), 16, kFileTableSize);
+  db->files_ = std::make_unique<EDBFileRec[]>(db->fileSlots_);
 
   std::string progress;
   std::vector<uint8_t> image;
@@ -803,45 +795,37 @@ TEdbLoadResult InitED(int variant, bool giveaway, const std::string& edFolder, c
   for (const TCandidate& cand : candidates) {
     ++done;
     TEbType type;
-    const std::string prefix = cand.entry.substr(0, 3);
-    bool typed = true;
-    if (prefix == "MTW")
-      type = ebMTW;
-    else if (prefix == "WDL")
-      type = ebWDL;
-    else if (prefix == "WD6")
-      type = ebWD6;
-    else
-      typed = false;
     const size_t slash = cand.entry.rfind('/');
     TEdbClass cls;
-    if (typed && ParseEndgameFileName(cand.entry.substr(slash == std::string::npos ? 0 : slash + 1), cls) &&
+    if (TypeOfEntry(cand.entry, type) &&
+        ParseEndgameFileName(cand.entry.substr(slash == std::string::npos ? 0 : slash + 1), cls) &&
         cls.ownMen + cls.ownKings <= g.maxPerSide && cls.oppMen + cls.oppKings <= g.maxPerSide) {
-      EDBFileRec* rec = ClaimFileSlot(cls.id());
-      if (rec && !rec->opened && !rec->notexists[type] && gBytesLoaded <= memoryLimit) {
+      EDBFileRec* rec = db->ClaimSlot(cls.id());
+      // Only one file per class stays in memory: the first one read.
+      if (rec && !rec->opened && !rec->notexists[type] && result.bytesLoaded <= memoryLimit) {
         bool read = false;
         if (za && cand.index >= 0) read = ReadZipEntry(za, cand.index, image);
         if (!read) read = ReadWholeFile((folder / name / cand.entry).string(), image);
         std::string why;
         if (!read) {
           rec->notexists[type] = true;
-        } else if (!AcceptImage(image, cls, g, type, *rec, why)) {
+        } else if (!AcceptImage(image, cls, *db->masks_, type, *rec, why)) {
           rec->notexists[type] = true;
-          Log("EB Err: " + name + "/" + cand.entry + " (" + why + ")", true);
+          log("EB Err: " + name + "/" + cand.entry + " (" + why + ")", true);
         } else {
           rec->fName = cand.entry;
           rec->ebtype = type;
           rec->size = static_cast<int64_t>(image.size()) - 16;
           rec->time = 0;
           rec->opened = true;
-          ++gFilesLoaded;
-          gBytesLoaded += rec->size;
+          ++result.filesLoaded;
+          result.bytesLoaded += rec->size;
         }
       }
     }
     if (done % 100 == 0) {
       progress = "Init Endgames: " + std::to_string(done * 100 / result.candidates) + "%  " +
-                 std::to_string(gFilesLoaded.load()) + ", " + std::to_string(gBytesLoaded.load() / 1048576) +
+                 std::to_string(result.filesLoaded) + ", " + std::to_string(result.bytesLoaded / 1048576) +
                  "MB";
       publish(progress);
     }
@@ -851,34 +835,62 @@ TEdbLoadResult InitED(int variant, bool giveaway, const std::string& edFolder, c
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
           .count();
   publish(progress + "=" + std::to_string(ms) + "ms");
-  result.filesLoaded = gFilesLoaded;
-  result.bytesLoaded = gBytesLoaded;
-  gEdbReady = true;
-  return result;
+  return db;
 }
 
-int64_t EdbFilesLoaded() { return gFilesLoaded; }
-int64_t EdbBytesLoaded() { return gBytesLoaded; }
-bool EdbReady() { return gEdbReady; }
-const EDBFileRec* FindFileRec(int32_t classId) { return FindFileSlot(classId); }
+std::shared_ptr<const TEndgameDb> TEndgameDb::Shared(int variant, bool giveaway, const std::string& edFolder,
+                                                     const TEdbCallbacks& callbacks, int64_t memoryLimit) {
+  // Sets by what they were loaded from. Each key has its own lock, so that
+  // two engines of one variant wait for a single load while other variants
+  // load at the same time.
+  struct TEntry {
+    std::mutex loading;
+    std::weak_ptr<const TEndgameDb> set;
+  };
+  static std::mutex lock;
+  static std::map<std::tuple<int, bool, std::string, int64_t>, std::shared_ptr<TEntry>> sets;
+  std::shared_ptr<TEntry> entry;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    std::shared_ptr<TEntry>& e = sets[{variant, giveaway, edFolder, memoryLimit}];
+    if (!e) e = std::make_shared<TEntry>();
+    entry = e;
+  }
+  std::lock_guard<std::mutex> guard(entry->loading);
+  std::shared_ptr<const TEndgameDb> db = entry->set.lock();
+  if (db) {
+    // Tell the caller what it now probes, as a load would.
+    if (callbacks.info) callbacks.info(db->result_.lastInfo);
+    return db;
+  }
+  db = Load(variant, giveaway, edFolder, callbacks, memoryLimit);
+  entry->set = db;
+  return db;
+}
+
+const EDBFileRec* TEndgameDb::FindFileRec(int32_t classId) const { return FindSlot(classId); }
+
+TEDPos TEndgameDb::EDPosOfBoard(const TBoard& board) const {
+  TEDPos ed;
+  if (!masks_) return ed;
+  TBitBoard64 bb;
+  BoardToBit64(board, bb, variant_);
+  ed.p1 = masks_->ClassId(bb);
+  ed.p2 = masks_->ClassId(FlippedBitBoard(bb, g_.revShift));
+  return ed;
+}
 
 // ---------------------------------------------------------------------------
 // Probing
 
-namespace {
-
-// Value of the position in its loaded file; false when there is none. A block
-// that does not decode takes the file out of use.
-bool LookupValue(const TBitBoard64& brd, int variant, const TEdbGeometry& g, bool capturesMatter,
-                 TEdbClass& cls, uint8_t& value, TEbType& type) {
+bool TEndgameDb::LookupValue(const TBitBoard64& brd, bool capturesMatter, TEdbClass& cls, uint8_t& value,
+                             TEbType& type, TEdbProbeStats* stats) const {
   uint64_t x;
-  if (!EdbPositionIndex(brd, g, cls, x)) return false;
-  std::unique_lock<std::mutex> lock(gProbeLock, std::defer_lock);
-  if (!gEdbReady) lock.lock();
-  EDBFileRec* rec = FindFileSlot(cls.id());
+  if (!masks_ || !masks_->PositionIndex(brd, cls, x)) return false;
+  EDBFileRec* rec = FindSlot(cls.id());
   if (!rec || !rec->opened.load(std::memory_order_acquire)) return false;
   type = rec->ebtype;
-  if (capturesMatter && type != ebMTW && CapturingPieces64(FlippedBitBoard(brd, g.revShift), variant) != 0)
+  if (capturesMatter && type != ebMTW && CapturingPieces64(FlippedBitBoard(brd, g_.revShift), variant_) != 0)
     return false;
   const uint64_t bs = EbBlockSize(type);
   const uint64_t b = x / bs;
@@ -888,16 +900,16 @@ bool LookupValue(const TBitBoard64& brd, int variant, const TEdbGeometry& g, boo
     const size_t from = rec->i[b], to = b + 1 < rec->i.size() ? rec->i[b + 1] : rec->c.size();
     const uint8_t* data = rec->c.data() + from;
     const size_t size = to - from;
-    ok = type == ebMTW   ? DecodeMtwBlock(data, size, p, value)
+    ok = type == ebMTW   ? DecodeMtwBlockOf(id_, data, size, p, value)
          : type == ebWDL ? DecodeWdlBlock(data, size, p, value)
                          : DecodeWd6Block(data, size, p, value);
     if (ok && type == ebWDL && value > 2) ok = false;
   }
   if (!ok) {
-    // Only the first thread to notice writes the log line.
+    // The file is taken out of use; only the first thread to notice reports it.
     if (rec->opened.exchange(false)) {
       rec->notexists[type] = true;
-      Log("EB Err:" + rec->fName, true);
+      if (stats && stats->log) stats->log("EB Err:" + rec->fName, true);
     }
     return false;
   }
@@ -906,20 +918,16 @@ bool LookupValue(const TBitBoard64& brd, int variant, const TEdbGeometry& g, boo
   return true;
 }
 
-}  // namespace
-
-bool GetEBevalPlay(const TBitBoard64& brd, int typeofgame, bool ga, const TEDPos& ED, float& ev,
-                   TEdbProbeStats* stats) {
+bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED, float& ev,
+                               TEdbProbeStats* stats) const {
   if (brd.w == 0) {
     ev = ga ? 2000.0f : -2000.0f;
     return true;
   }
-  const TEdbGeometry g = EdbGeometryOfVariant(typeofgame);
-  if (!g.valid() || gMaskBoardSize != g.boardSize) return false;
   TEdbClass cls;
   uint8_t o = 0;
   TEbType type;
-  if (!LookupValue(brd, typeofgame, g, true, cls, o, type)) return false;
+  if (!LookupValue(brd, true, cls, o, type, stats)) return false;
   if (type == ebMTW) {
     ev = o == 0 ? 0.0f : (o % 2 == 0 ? 2001.0f - o : o - 2001.0f);
   } else if (o == 0) {
@@ -939,11 +947,9 @@ bool GetEBevalPlay(const TBitBoard64& brd, int typeofgame, bool ga, const TEDPos
   return true;
 }
 
-bool ProbeRaw(const TBitBoard64& brd, int variant, uint8_t& value, TEbType& type) {
-  const TEdbGeometry g = EdbGeometryOfVariant(variant);
-  if (!g.valid() || gMaskBoardSize != g.boardSize) return false;
+bool TEndgameDb::ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type, TEdbProbeStats* stats) const {
   TEdbClass cls;
-  return LookupValue(brd, variant, g, false, cls, value, type);
+  return LookupValue(brd, false, cls, value, type, stats);
 }
 
 }  // namespace quorlin

@@ -1,13 +1,13 @@
 #pragma once
 // Endgame databases: exact results for positions with few pieces, one file per
-// material class, read into memory when the engine is set up for a variant and
+// material class, read into memory when an engine is set up for a variant and
 // probed by the search.
 //
-// State is global and shared by every engine: the men-configuration table
-// (MaskTable), the loaded files (FileTable) and the load counters. Loading
-// (InitED) runs before worker threads start; probes come from many threads at
-// once and only read the tables, apart from statistics kept in atomics and the
-// `opened` flag of a file found damaged.
+// Nothing here is process-wide: the men-configuration table of a board size
+// (TMaskTable) and the loaded files of a variant (TEndgameDb) are objects that
+// are complete before anyone reads them and never change afterwards, so that
+// engines can hold them through shared pointers and probe them from any number
+// of threads, and a new load never disturbs a running probe.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -71,7 +71,8 @@ TEdbGeometry EdbGeometryOfVariant(int variant);
 int EdbSquareToBit(const TEdbGeometry& g, int square);
 int EdbBitToSquare(const TEdbGeometry& g, int bit);
 
-// Sizes of the two global tables.
+// Slots of the men-configuration table (the same for every board size) and
+// the most slots a file table may have.
 constexpr int kMaskTableSize = 3366000;
 constexpr int kFileTableSize = 200000;
 // Fixed memory limit of the loaded files, in bytes.
@@ -87,18 +88,6 @@ int EbBlockSize(TEbType t);
 // the database order; `fn` receives the squares (highest first).
 void EnumerateMenSets(int menSquares, int count, const std::function<void(const int* squares)>& fn);
 
-// Builds MaskTable for the variant's board and empties FileTable. Returns false
-// (tables emptied) for a variant without databases.
-bool BuildMaskTable(int variant);
-// Board size MaskTable was last built for (0 = none).
-int MaskTableBoardSize();
-// The record of a men mask; nullptr when the mask is not in the table. Mask 0
-// gives the record of the configuration without men.
-const EDBMaskRec* FindMask(uint64_t mask);
-// Number of men configurations with `count` men and the given temps (0 when
-// none), from the built table.
-int32_t TotalMasks(int count, int temps);
-
 // Class number from its six parts.
 constexpr int32_t MakeClassId(int ownMen, int oppMen, int ownKings, int oppKings, int tW, int tB) {
   return ownMen * 10000000 + oppMen * 1000000 + ownKings * 100000 + oppKings * 10000 + tW * 100 + tB;
@@ -110,22 +99,43 @@ struct TEdbClass {
 };
 TEdbClass SplitClassId(int32_t id);
 
-// Class number of a position from the side in w (own) against b; 0 when a side
-// has more pieces than the board allows or a man is not on a men square.
-// Needs MaskTable built for the board.
-int32_t ClassId(const TBitBoard64& bb, const TEdbGeometry& g);
-// The engine's index pair of a square-list position: p1 with White as own side,
-// p2 with Black; 0 for a side with too many pieces or a variant without databases.
-TEDPos EDPosOfBoard(const TBoard& board, int variant);
+// Every configuration of one side's men on one board size, numbered the way
+// the database files count positions. Built once and never changed, so any
+// number of threads and engines may read one table.
+class TMaskTable {
+ public:
+  explicit TMaskTable(const TEdbGeometry& g);
+  TMaskTable(const TMaskTable&) = delete;
+  TMaskTable& operator=(const TMaskTable&) = delete;
 
-// Number of positions of a class (including slots where men of both sides
-// overlap, which no position uses).
-uint64_t ClassPositionCount(const TEdbClass& cls, const TEdbGeometry& g);
+  // The table of a board size, shared by everyone who holds it and built again
+  // only when nobody does; null for a geometry without databases.
+  static std::shared_ptr<const TMaskTable> ForGeometry(const TEdbGeometry& g);
+  static std::shared_ptr<const TMaskTable> ForVariant(int variant);
 
-// Class and position number of a position (side to move in w). False when the
-// position has no database class (too many pieces, a side without pieces, a man
-// on its promotion row, or masks missing from MaskTable).
-bool EdbPositionIndex(const TBitBoard64& bb, const TEdbGeometry& g, TEdbClass& cls, uint64_t& index);
+  const TEdbGeometry& Geometry() const { return g_; }
+  // The record of a men mask; nullptr when the mask is not a configuration.
+  // Mask 0 gives the record of the configuration without men.
+  const EDBMaskRec* Find(uint64_t mask) const;
+  // Configurations with `count` men and the given temps (0 when none).
+  int32_t TotalMasks(int count, int temps) const;
+  // Class number of a position from the side in w (own) against b; 0 when a
+  // side has more pieces than the board allows or a man is not on a men square.
+  int32_t ClassId(const TBitBoard64& bb) const;
+  // Number of positions of a class (including slots where men of both sides
+  // overlap, which no position uses).
+  uint64_t ClassPositionCount(const TEdbClass& cls) const;
+  // Class and position number of a position (side to move in w). False when
+  // the position has no class (too many pieces, a side without pieces, a man
+  // on its promotion row).
+  bool PositionIndex(const TBitBoard64& bb, TEdbClass& cls, uint64_t& index) const;
+
+ private:
+  static constexpr int kMaxTemps = 64;
+  TEdbGeometry g_;
+  std::vector<EDBMaskRec> slots_;
+  int32_t totals_[8][kMaxTemps] = {};
+};
 
 // File name of a class ("4-2011-3-1"), the archive entry ("MTW/" + name) and
 // the folder path (edFolder + variant name + "/MTW/" + name).
@@ -165,36 +175,76 @@ struct TEdbLoadResult {
   std::string lastInfo;  // the final information line
 };
 
-// Loads the databases of a variant from edFolder (archive first, else folders).
-// Builds MaskTable first when it is not built for the variant's board.
-// `memoryLimit` is kEdbMemoryLimit in the program; tests pass smaller ones.
-TEdbLoadResult InitED(int variant, bool giveaway, const std::string& edFolder, const TEdbCallbacks& callbacks,
-                      int64_t memoryLimit = kEdbMemoryLimit);
-
-// Drops every loaded file.
-void ClearED();
-
-// Statistics a probe updates for its engine.
+// Statistics a probe updates for its engine, and where a probe reports a file
+// it finds damaged (the engine's log; may be empty).
 struct TEdbProbeStats {
   std::atomic<int64_t> fGetEdb{0};
   std::atomic<int> MaxEB{0};
+  std::function<void(const std::string&, bool blankLine)> log;
 };
 
-// Value of a position with the side to move in w: true with ev set when found.
-// Wins and losses are ±(2001 - plies) for distance files and ±1500 for WDL/WD6
-// files (which are not used inside the classes in ED).
-bool GetEBevalPlay(const TBitBoard64& brd, int typeofgame, bool ga, const TEDPos& ED, float& ev,
-                   TEdbProbeStats* stats = nullptr);
+// The endgame databases of one variant, read into memory. A set is complete
+// before anyone can probe it and is never changed afterwards, apart from
+// probe counts and the marks of a file found damaged (atomics): engines hold
+// sets through shared pointers, a new load makes a new set, and a running
+// probe keeps the set it started with alive.
+class TEndgameDb {
+ public:
+  // Reads the variant's databases from edFolder (archive first, else the
+  // folders). `memoryLimit` is kEdbMemoryLimit in the program; tests pass
+  // smaller ones. Load-time problems go to `callbacks`; they are not kept.
+  static std::shared_ptr<const TEndgameDb> Load(int variant, bool giveaway, const std::string& edFolder,
+                                                const TEdbCallbacks& callbacks,
+                                                int64_t memoryLimit = kEdbMemoryLimit);
+  // The set of the same variant, goal, folder and limit that another holder
+  // already loaded, or a new load. Two engines of one variant share one set.
+  static std::shared_ptr<const TEndgameDb> Shared(int variant, bool giveaway, const std::string& edFolder,
+                                                  const TEdbCallbacks& callbacks,
+                                                  int64_t memoryLimit = kEdbMemoryLimit);
 
-// Raw stored value of a position (MTW: plies coding, WDL: 0/1/2, WD6: 0..5) and
-// the type of the file it came from; false when not found or undecodable.
-bool ProbeRaw(const TBitBoard64& brd, int variant, uint8_t& value, TEbType& type);
+  TEndgameDb(const TEndgameDb&) = delete;
+  TEndgameDb& operator=(const TEndgameDb&) = delete;
+  ~TEndgameDb();
 
-// Loaded-state figures.
-int64_t EdbFilesLoaded();
-int64_t EdbBytesLoaded();
-bool EdbReady();
-// The file record of a class, or nullptr.
-const EDBFileRec* FindFileRec(int32_t classId);
+  // Value of a position with the side to move in w: true with ev set when
+  // found. Wins and losses are the distance scores of the search for MTW
+  // files and the database win score for WDL/WD6 files (which are not used
+  // inside the classes in ED).
+  bool GetEBevalPlay(const TBitBoard64& brd, bool giveaway, const TEDPos& ED, float& ev,
+                     TEdbProbeStats* stats = nullptr) const;
+  // Raw stored value of a position (MTW: plies coding, WDL: 0/1/2, WD6: 0..5)
+  // and the type of the file it came from; false when not found or undecodable.
+  bool ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type,
+                TEdbProbeStats* stats = nullptr) const;
+  // The engine's index pair of a square-list position: p1 with White as own
+  // side, p2 with Black; 0 for a side with too many pieces.
+  TEDPos EDPosOfBoard(const TBoard& board) const;
+
+  int Variant() const { return variant_; }
+  bool Giveaway() const { return giveaway_; }
+  const TEdbLoadResult& LoadResult() const { return result_; }
+  int64_t FilesLoaded() const { return result_.filesLoaded; }
+  int64_t BytesLoaded() const { return result_.bytesLoaded; }
+  // The file record of a class, or nullptr.
+  const EDBFileRec* FindFileRec(int32_t classId) const;
+  // Null for a variant without databases.
+  const TMaskTable* Masks() const { return masks_.get(); }
+
+ private:
+  TEndgameDb() = default;
+  EDBFileRec* FindSlot(int32_t id) const;
+  EDBFileRec* ClaimSlot(int32_t id);
+  bool LookupValue(const TBitBoard64& brd, bool capturesMatter, TEdbClass& cls, uint8_t& value, TEbType& type,
+                   TEdbProbeStats* stats) const;
+
+  int variant_ = 0;
+  bool giveaway_ = false;
+  TEdbGeometry g_;
+  std::shared_ptr<const TMaskTable> masks_;
+  std::unique_ptr<EDBFileRec[]> files_;
+  size_t fileSlots_ = 0;
+  uint64_t id_ = 0;  // unique per set, never reused: tells cached blocks apart
+  TEdbLoadResult result_;
+};
 
 }  // namespace quorlin

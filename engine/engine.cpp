@@ -182,34 +182,99 @@ TEngine::~TEngine() {
 }
 
 bool TEngine::LoadFromFile(const std::filesystem::path& name, int typeofgame) {
-  TEvalFunc loaded = FEvalFunc;
+  // Read outside the lock: a bad file throws and leaves the description alone.
+  TEvalFunc loaded = EvalFunc();
   const bool found = LoadEngine(name, loaded, typeofgame);
-  const bool giveawayChanged = loaded.Giveaway != FEvalFunc.Giveaway;
-  FEvalFunc = std::move(loaded);
-  if (giveawayChanged) Clear();
+  SetEvf(loaded);
   return found;
 }
 
-void TEngine::SaveToFile(const std::filesystem::path& name) const { SaveEngine(name, FEvalFunc); }
+void TEngine::SaveToFile(const std::filesystem::path& name) const { SaveEngine(name, EvalFunc()); }
 
 void TEngine::SetEvf(const TEvalFunc& evf) {
+  std::lock_guard<std::mutex> g(descLock_);
+  // Databases are per goal: a new goal sets the variant up again.
   if (evf.Giveaway != FEvalFunc.Giveaway) Clear();
   FEvalFunc = evf;
   if (FEvalFunc.Stages.empty()) FEvalFunc.Stages.resize(1);
 }
 
+TEvalFunc TEngine::EvalFunc() const {
+  std::lock_guard<std::mutex> g(descLock_);
+  return FEvalFunc;
+}
+
+bool TEngine::UseBook() const {
+  std::lock_guard<std::mutex> g(descLock_);
+  return FEvalFunc.UseBook;
+}
+
+std::string TEngine::Name() const {
+  std::lock_guard<std::mutex> g(descLock_);
+  return FEvalFunc.Name;
+}
+
+void TEngine::SetName(const std::string& name) {
+  std::lock_guard<std::mutex> g(descLock_);
+  FEvalFunc.Name = name;
+}
+
 std::string TEngine::GetEngineName() const {
+  std::lock_guard<std::mutex> g(descLock_);
   const int v = FEvalFunc.Stages[0].Eval.Version;
   if (v == kArrayBoardVersion) return "[2.11]";
   if (v == 40) return FEvalFunc.Name;
   return "[?][" + FEvalFunc.Name + "]";
 }
 
-void TEngine::SetEDFolder(const std::string& folder) { edFolder_ = folder; }
+std::string TEngine::Book() const {
+  std::lock_guard<std::mutex> g(descLock_);
+  return FBook;
+}
+
+void TEngine::SetBook(const std::string& book) {
+  std::lock_guard<std::mutex> g(descLock_);
+  FBook = book;
+}
+
+bool TEngine::OpenBook(const std::string& path) {
+  SetBook(path);
+  return book_.Ini(path);
+}
+
+void TEngine::SetEDFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> g(edbLock_);
+  if (folder == edFolder_) return;
+  edFolder_ = folder;
+  Clear();
+}
+
+std::shared_ptr<const TEndgameDb> TEngine::EndgameDb() const {
+  std::lock_guard<std::mutex> g(edbLock_);
+  return edb_;
+}
 
 void TEngine::SetEdbProbe(TEdbProbe probe) {
   edbProbe_ = std::move(probe);
-  edbActive_ = edbProbe_ != nullptr || EdbFilesLoaded() > 0;
+  edbActive_ = edbProbe_ != nullptr || (callEdb_ && callEdb_->FilesLoaded() > 0);
+}
+
+void TEngine::SetLog(std::function<void(const std::string&)> log) {
+  log_ = log;
+  EdbStats.log = [log](const std::string& text, bool blankLine) {
+    const std::string line = blankLine ? text + "\n" : text;
+    if (log)
+      log(line);
+    else
+      std::fprintf(stderr, "%s\n", line.c_str());
+  };
+}
+
+void TEngine::WriteLog(const std::string& text) {
+  if (log_)
+    log_(text);
+  else
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 bool TEngine::Analysing() const {
@@ -240,6 +305,11 @@ void TEngine::PublishInfoLine(const std::string& text) {
   info_->Updated = true;
 }
 
+int TEngine::GetStageCnt(int draughts) const {
+  std::lock_guard<std::mutex> g(descLock_);
+  return quorlin::GetStageCnt(FEvalFunc, draughts);
+}
+
 int TEngine::GetStage(const TBitBoard64& brd) const { return GetStageCnt(BitCount(brd.w | brd.b)); }
 
 int TEngine::GetStageBrd(const TBoard& brd) const { return GetStageCnt(PiecesOn(brd)); }
@@ -268,23 +338,42 @@ void TEngine::InitEngine(int NewType) {
 
 void TEngine::InitED(int NewType) {
   EdbStats.MaxEB = 0;
-  edbActive_ = false;
-  if (edbProbe_) {
-    edbActive_ = true;
-    return;
+  std::string folder;
+  {
+    std::lock_guard<std::mutex> g(edbLock_);
+    folder = edFolder_;
   }
-  // The database state is shared by every engine: without a folder of our own
-  // we leave whatever another engine loaded alone.
-  if (edFolder_.empty() || !EdbGeometryOfVariant(NewType).valid()) return;
-  TEdbCallbacks cb;
-  cb.info = [this](const std::string& s) { PublishInfoLine(s); };
-  quorlin::InitED(NewType, FEvalFunc.Giveaway, edFolder_, cb);
-  edbActive_ = EdbFilesLoaded() > 0;
+  // A new set, or the one another engine of this variant already holds; the
+  // set a running call probes stays as it is until that call ends.
+  std::shared_ptr<const TEndgameDb> db;
+  if (!folder.empty() && EdbGeometryOfVariant(NewType).valid()) {
+    TEdbCallbacks cb;
+    cb.info = [this](const std::string& s) { PublishInfoLine(s); };
+    cb.log = EdbStats.log;
+    bool giveaway;
+    {
+      std::lock_guard<std::mutex> g(descLock_);
+      giveaway = FEvalFunc.Giveaway;
+    }
+    db = TEndgameDb::Shared(NewType, giveaway, folder, cb);
+  }
+  std::lock_guard<std::mutex> g(edbLock_);
+  edb_ = std::move(db);
 }
 
 bool TEngine::EdbProbe(const TBitBoard64& brd, int typeofgame, const TEDPos& ed, float& ev) {
-  if (edbProbe_) return edbProbe_(brd, typeofgame, FEvalFunc.Giveaway, ed, ev, &EdbStats);
-  return GetEBevalPlay(brd, typeofgame, FEvalFunc.Giveaway, ed, ev, &EdbStats);
+  if (edbProbe_) return edbProbe_(brd, typeofgame, callEval_.Giveaway, ed, ev, &EdbStats);
+  return callEdb_->GetEBevalPlay(brd, callEval_.Giveaway, ed, ev, &EdbStats);
+}
+
+void TEngine::FreezeCallState(const TGameParams& params) {
+  Params = params;
+  callVariant_ = FTypeOfGame.load();
+  callEval_ = EvalFunc();
+  callEdb_ = EndgameDb();
+  edbActive_ = edbProbe_ != nullptr || (callEdb_ && callEdb_->FilesLoaded() > 0);
+  const bool withDatabases = callVariant_ != 0 && callVariant_ != kCanadian && callEdb_;
+  ED = withDatabases ? callEdb_->EDPosOfBoard(CurBoard) : TEDPos{};
 }
 
 void TEngine::SetLimits(int64_t maxTimeCs, int64_t maxPos) {
@@ -295,10 +384,9 @@ void TEngine::SetLimits(int64_t maxTimeCs, int64_t maxPos) {
 
 void TEngine::PrepareSearch(int typeofgame, const TBoard& board, TDColor side) {
   InitEngine(typeofgame);
-  Params = VariantTable[typeofgame];
   CurBoard = board;
   SideToMove = side;
-  ED = (typeofgame == 0 || typeofgame == kCanadian) ? TEDPos{} : EDPosOfBoard(board, typeofgame);
+  FreezeCallState(VariantTable[typeofgame]);
   stop_->store(false);
   if (FHash.CurSize.load() > 0) HashClear(FHash, stop_);
   fPstCnt = 0;
@@ -314,9 +402,9 @@ void TEngine::LimitCheck() {
 }
 
 float TEngine::RootSearch(const TBoard& after, TDColor toMove, int n, int mn, bool EBOff) {
-  const int variant = FTypeOfGame.load();
-  if (FEvalFunc.Stages[0].Eval.Version == kArrayBoardVersion || !HasBitboardGenerator(variant))
-    return analysis(after, -kFullWindow, kFullWindow, n, mn, toMove, Params, FEvalFunc);
+  const int variant = callVariant_;
+  if (callEval_.Stages[0].Eval.Version == kArrayBoardVersion || !HasBitboardGenerator(variant))
+    return analysis(after, -kFullWindow, kFullWindow, n, mn, toMove, Params, callEval_);
   TBitBoard64 bb;
   BoardToBit64(after, bb, variant);
   if (toMove == TDColor::black) FlipBitBoard(bb, variant);
@@ -325,7 +413,7 @@ float TEngine::RootSearch(const TBoard& after, TDColor toMove, int n, int mn, bo
   BoardToBit64(CurBoard, root, variant);
   if (SideToMove == TDColor::black) FlipBitBoard(root, variant);
   prevpos[1] = root;
-  return analysis64ver40(bb, -kFullWindow, kFullWindow, n, mn, TDColor::white, ED, variant, FEvalFunc,
+  return analysis64ver40(bb, -kFullWindow, kFullWindow, n, mn, TDColor::white, ED, variant, callEval_,
                          prevpos, EBOff);
 }
 
@@ -354,16 +442,15 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
   // 1. Limits. A position budget from the caller applies even when the
   // description has none (MaxPos 0); the description's budget caps it.
   TimeAnalysisStarted = EngineClockCs();
-  fmaxdepth = FEvalFunc.MaxDepth == 0 ? kDefaultMaxDepth : std::clamp(FEvalFunc.MaxDepth, 1, kMaxSearchPly);
+  const TEvalFunc desc = EvalFunc();
+  fmaxdepth = desc.MaxDepth == 0 ? kDefaultMaxDepth : std::clamp(desc.MaxDepth, 1, kMaxSearchPly);
   MaxPosAnalysis = fastplay;
-  if (FEvalFunc.MaxPos != 0 && (fastplay <= 0 || fastplay > FEvalFunc.MaxPos))
-    MaxPosAnalysis = FEvalFunc.MaxPos;
+  if (desc.MaxPos != 0 && (fastplay <= 0 || fastplay > desc.MaxPos)) MaxPosAnalysis = desc.MaxPos;
   if (MaxPosAnalysis < 0) MaxPosAnalysis = 0;
 
   // 2. The position.
   CurBoard = Game.CurBoard;
   SideToMove = Game.SideToMove;
-  Params = Game.Params;
   {
     std::lock_guard<std::mutex> g(info.Used);
     info.CurrentGamePos = Game.CurMovPos;
@@ -372,6 +459,9 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
 
   // 3. Variant set-up.
   if (InitSection.load()) return false;
+  // The flag is cleared before the engine shows that it is analysing: a stop
+  // raised once Analysing() is true belongs to this call and is never lost.
+  stop = false;
   SetNotAnalysing(false);
   InitSection = true;
   try {
@@ -382,7 +472,8 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
     throw;
   }
   InitSection = false;
-  const int variant = FTypeOfGame.load();
+  // From here on the call works on its own copies.
+  FreezeCallState(Game.Params);
 
   // 4.
   {
@@ -393,7 +484,6 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
   MaxTimeAnalysis = Time;
 
   // 5. Empty table (an empty one needs no pass over 128 MB).
-  stop = false;
   if (!(FHash.Replace && AnalysisMode.load()) && FHash.CurSize.load() > 0) HashClear(FHash, stop_);
   {
     std::lock_guard<std::mutex> g(info.Used);
@@ -427,19 +517,19 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
   }
 
   // 6.
-  ED = (variant == 0 || variant == kCanadian) ? TEDPos{} : EDPosOfBoard(CurBoard, variant);
-  const int stage = GetStageCnt(PiecesOn(CurBoard));
+  const int stage = quorlin::GetStageCnt(callEval_, PiecesOn(CurBoard));
   const int style = NotationStyle.load();
 
   // 7. Root moves and their first texts.
   uint8_t total = 0;
+  const std::string engineName = GetEngineName();
   {
     std::lock_guard<std::mutex> g(info.Used);
     info.ComputeAlways = computealways;
     GenerateMoves(CurBoard, static_cast<int>(SideToMove), info.moves1, info.TotalMoves, Params, true);
     total = info.TotalMoves;
     info.Updated = false;
-    info.EngineNm = GetEngineName();
+    info.EngineNm = engineName;
     info.PV.clear();
     info.Info.clear();
     info.Depth = 30;
@@ -499,7 +589,7 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
   int t = total;
   const int tc = ThreadsCount.load();
   if (tc > 0) t = std::min(t, tc);
-  if (FEvalFunc.MaxThreads > 0 && FEvalFunc.MaxThreads < t) t = FEvalFunc.MaxThreads;
+  if (callEval_.MaxThreads > 0 && callEval_.MaxThreads < t) t = callEval_.MaxThreads;
   lastThreadCount_ = t;
   // Counted before any starts, so that an early finisher cannot signal the
   // end while others have not begun.
@@ -520,7 +610,7 @@ bool TEngine::LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, 
   // compression step of the best.
   {
     std::lock_guard<std::mutex> g(info.Used);
-    const int k = NearEqualCount(info, FEvalFunc.Stages[stage].Eval.Compress);
+    const int k = NearEqualCount(info, callEval_.Stages[stage].Eval.Compress);
     const int r = k > 1 ? static_cast<int>(ThreadRandom().Below(static_cast<uint32_t>(k))) : 0;
     const int chosen = info.Sort[r + 1];
     BestMv = info.moves1[chosen];
@@ -570,7 +660,7 @@ void TEngine::PublishStatus() {
   std::string edb;
   if (maxEB != 0)
     edb = "ED" + std::to_string(maxEB) + "=" + std::to_string(EdbStats.fGetEdb.load()) + " (" +
-          std::to_string(EdbBytesLoaded() / 1048576) + "MB)";
+          std::to_string((callEdb_ ? callEdb_->BytesLoaded() : 0) / 1048576) + "MB)";
   else
     edb = "ED n/a";
   const int64_t maxSize = FHash.MaxSize > 0 ? FHash.MaxSize : 1;
@@ -596,7 +686,7 @@ void TEngine::ProcessMoveThreadPass(int x) {
   TBoard after = CurBoard;
   ApplyMove(move, after, Params);
   const TDColor toMove = Other(SideToMove);
-  const int d = depth + (FTypeOfGame.load() == kTurkish ? 1 : 2);
+  const int d = depth + (callVariant_ == kTurkish ? 1 : 2);
   const float value = -RootSearch(after, toMove, 2, d, false);
   if (stop_->load()) return;
 
@@ -648,7 +738,7 @@ void TEngine::PublishBest() {
 }
 
 void TEngine::BuildPV(int x, TPV& pv, std::string& text) {
-  const int variant = FTypeOfGame.load();
+  const int variant = callVariant_;
   const bool bitboard = HasBitboardGenerator(variant);
   const int style = NotationStyle.load();
   TMove mv;

@@ -9,13 +9,22 @@
 // Threads: LetOpponentMove40 runs on a background thread of the caller and
 // blocks it until the engine has decided; inside it the workers run the
 // searches. Other threads only read AnalysisInfo (under its lock `Used`) and
-// raise the stop flag. Everything shared is behind `Used`, the table's lock, or
-// an atomic.
+// raise the stop flag. Everything shared is behind `Used`, the table's entry
+// locks, or an atomic.
+//
+// State belongs to the engine: its description, transposition table, endgame
+// databases, opening book and stop flag. Several engines (of the same or of
+// different variants) may think at the same time in one process. A call works
+// on copies taken when it starts: the variant record of the game, the engine
+// description and the databases, so that a settings change, LoadFromFile or a
+// database load on another thread reaches the next call, never a running one.
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,9 +42,12 @@
 
 namespace quorlin {
 
-// Process-wide stop flag: every search polls it and returns at once when it is
-// set. Each engine call clears it first; the engine sets it on its time or
-// position budget; the user interface sets it (with BreakAnalysis) to stop.
+// The default stop flag of engines that are not given one of their own: every
+// search polls its engine's flag and returns at once when it is set. Each
+// engine call clears it first; the engine sets it on its time or position
+// budget; the user interface sets it (with BreakAnalysis) to stop. Engines
+// that think at the same time need flags of their own (see TEngine's
+// constructor), or stopping one stops the other.
 extern std::atomic<bool> StopSearch;
 
 // Bounds of a value: min and max (equal after a finished pass), v a shallow
@@ -151,28 +163,43 @@ class TEngine {
   // --- Description --------------------------------------------------------------
   // Reads an engine description (LoadEngine); when Giveaway changes the next
   // call sets the variant up again. False when the file does not exist; throws
-  // TFileError for a bad file (the description is then unchanged). Not while
-  // a call runs.
+  // TFileError for a bad file (the description is then unchanged). A call
+  // that is running goes on with the description it started with.
   bool LoadFromFile(const std::filesystem::path& name, int typeofgame);
   void SaveToFile(const std::filesystem::path& name) const;
   void SetEvf(const TEvalFunc& evf);
   std::string GetEngineName() const;
-  bool UseBook() const { return FEvalFunc.UseBook; }
-  const TEvalFunc& EvalFunc() const { return FEvalFunc; }
-  std::string Name() const { return FEvalFunc.Name; }
-  void SetName(const std::string& name) { FEvalFunc.Name = name; }
-  std::string Book() const { return FBook; }
-  void SetBook(const std::string& book) { FBook = book; }
+  bool UseBook() const;
+  // A copy of the description.
+  TEvalFunc EvalFunc() const;
+  std::string Name() const;
+  void SetName(const std::string& name);
+
+  // --- Opening book -------------------------------------------------------------
+  // The book's name (the Book property) and the book itself: OpenBook sets the
+  // name and opens that file; lookups go through OpeningBook(), from any thread.
+  std::string Book() const;
+  void SetBook(const std::string& book);
+  bool OpenBook(const std::string& path);
+  TOpeningBook& OpeningBook() { return book_; }
 
   // --- Settings the application hands over (read at each call) ------------------
   std::atomic<int> ThreadsCount{0};       // worker threads, 0 = one per root move
   std::atomic<bool> AnalysisMode{false};  // the Mode setting: true = analysis mode
   std::atomic<int> NotationStyle{1};      // display style of move texts
-  // Folder of the endgame databases ("ED"); empty = none. Set before a call.
+  // Folder of the endgame databases ("ED"); empty = none. A new folder is read
+  // when the engine is next set up (the next call or InitEngine).
   void SetEDFolder(const std::string& folder);
+  // The databases this engine probes (null before they are loaded, without a
+  // folder, and for variants without databases). Engines of one variant and
+  // folder share one set.
+  std::shared_ptr<const TEndgameDb> EndgameDb() const;
   // Replaces the database lookup of the search (tests); null restores the
   // loaded databases. Not while a call runs.
   void SetEdbProbe(TEdbProbe probe);
+  // Where the engine reports what goes wrong inside a call (a worker's error,
+  // a damaged database file); stderr when none is set. Set before a call.
+  void SetLog(std::function<void(const std::string&)> log);
 
   // --- State ------------------------------------------------------------------------
   int64_t PstCnt() const;
@@ -202,7 +229,7 @@ class TEngine {
   void InitHash(int memory, bool force, bool replace);
   void InitED(int NewType);
   void LearnIni(int newType);
-  int GetStageCnt(int draughts) const { return quorlin::GetStageCnt(FEvalFunc, draughts); }
+  int GetStageCnt(int draughts) const;
   int GetStage(const TBitBoard64& brd) const;
   int GetStageBrd(const TBoard& brd) const;
 
@@ -254,6 +281,9 @@ class TEngine {
   bool EdbProbe(const TBitBoard64& brd, int typeofgame, const TEDPos& ED, float& ev);
   void PublishStatus();  // status texts; caller holds Used
   int HalfMoveIndex() const;
+  void WriteLog(const std::string& text);
+  // Takes the copies a call (or a test search) works on.
+  void FreezeCallState(const TGameParams& params);
 
   TAnalysisInfo* info_;
   std::atomic<bool>* stop_;
@@ -265,8 +295,16 @@ class TEngine {
   TEDPos ED;
   std::atomic<int> FTypeOfGame{0};
   std::string FBook;
+  TOpeningBook book_;
+  // The description, guarded by descLock_ (with FBook); a call reads its copy.
+  mutable std::mutex descLock_;
   TEvalFunc FEvalFunc;
-  TGameParams Params;  // rules of the analysed game
+  // Copies a call works on, taken before its workers start: the rules of the
+  // analysed game, the variant, the description and the databases.
+  TGameParams Params;
+  int callVariant_ = 0;
+  TEvalFunc callEval_;
+  std::shared_ptr<const TEndgameDb> callEdb_;
   THash FHash;
   THash FHashLrn;  // self-learning is off: never allocated
   int64_t TimeAnalysisStarted = 0;
@@ -293,9 +331,13 @@ class TEngine {
   std::condition_variable eventCv_;
   bool notAnalysing_ = true;
 
+  // The databases of the current variant and their folder, guarded by edbLock_.
+  mutable std::mutex edbLock_;
   std::string edFolder_;
+  std::shared_ptr<const TEndgameDb> edb_;
   TEdbProbe edbProbe_;
-  bool edbActive_ = false;  // probes may find something
+  bool edbActive_ = false;  // probes of the call may find something
+  std::function<void(const std::string&)> log_;
 
   // Game line of the current call, for RepeatsGameHistory.
   std::vector<TBoard> history_;

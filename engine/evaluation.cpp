@@ -135,7 +135,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   }
   if (bd.w == 0) return ctx.Giveaway ? 2001.0f - dep : dep - 2001.0f;
 
-  const TGameParams& gp = VariantParams(ctx.TypeOfGame);
+  const TGameParams& gp = ctx.Params ? *ctx.Params : VariantParams(ctx.TypeOfGame);
   const uint64_t wm = bd.w & ~bd.k, wk = bd.w & bd.k, bm = bd.b & ~bd.k, bk = bd.b & bd.k;
   const uint64_t empty = gp.BitBoardGood64 & ~(bd.w | bd.b);
   const int squares = gp.compute.BoardSize;

@@ -66,6 +66,9 @@ struct TEvalContext {
   int TypeOfGame = 0;                      // the variant (slot of VariantTable)
   bool Giveaway = false;                   // the engine plays to lose its pieces
   std::atomic<int64_t>* PstCnt = nullptr;  // positions evaluated; may be null
+  // The variant record to read (the engine's copy for its search, which no
+  // settings change reaches); null reads VariantTable[TypeOfGame].
+  const TGameParams* Params = nullptr;
 };
 
 // Number of set bits, by four 16-bit table lookups.

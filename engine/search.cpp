@@ -43,7 +43,8 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
   if (stop.load(std::memory_order_relaxed)) return result;
 
   // 2. Piece count, stage, orientation.
-  const TGameParams& gp = VariantTable[typeofgame];
+  // The rules as the call froze them: no settings change reaches the search.
+  const TGameParams& gp = Params;
   const int revShift = gp.BitBoardRevShift;
   const int d = BitCount(brd.w | brd.b);
   const TEngineStage& st = evF.Stages[quorlin::GetStageCnt(evF, d)];
@@ -152,7 +153,7 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
 
   // 15. Main loop. Past the horizon only captures are searched further (the
   // quiescence); quiet children are scored statically.
-  const TEvalContext ctx{typeofgame, evF.Giveaway, &PstCounter()};
+  const TEvalContext ctx{typeofgame, evF.Giveaway, &PstCounter(), &Params};
   float best = -kFullWindow;
   int bestIndex = hm1;
   for (int k = 0; k < m; ++k) {

@@ -116,16 +116,16 @@ int Show(const Args& args) {
   } else {
     ReadFenArg(params, fen, board, side);
   }
-  if (!BookIni(bookPath)) std::fprintf(stderr, "book show: cannot open %s\n", bookPath.c_str());
+  TOpeningBook book;
+  if (!book.Ini(bookPath)) std::fprintf(stderr, "book show: cannot open %s\n", bookPath.c_str());
   TOpenMoves moves;
-  BookLookup(params, moves, board, side);
+  book.Lookup(params, moves, board, side);
   if (!moves.openposcomm.empty()) std::printf("%s\n", moves.openposcomm.c_str());
   for (int i = 1; i <= moves.Op_moves; ++i) {
     const TOpenMove& e = moves.openmoves[i];
     std::printf("%-12s %-18s class %d  games %d  freq %3d%%  score %3d%%  eval %g\n", e.move.c_str(),
                 e.stat.c_str(), e.col, e.wh + e.bl + e.dr, e.freq, e.qual, e.eval);
   }
-  BookClose();
   return 0;
 }
 

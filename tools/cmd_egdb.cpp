@@ -98,10 +98,10 @@ int Probe(const Args& args) {
     std::printf("loss\n");
     return 0;
   }
-  InitED(variant, false, folder, {});
+  const std::shared_ptr<const TEndgameDb> db = TEndgameDb::Load(variant, false, folder, {});
   uint8_t value = 0;
   TEbType type;
-  if (!ProbeRaw(bb, variant, value, type)) {
+  if (!db->ProbeRaw(bb, value, type)) {
     std::printf("not found\n");
     return 0;
   }

@@ -113,20 +113,20 @@ TEST(BookSearch, FindsEveryKeyByBisection) {
     }
     const fs::path path = dir / ("b" + std::to_string(n) + ".cbk");
     WriteRecords(path, records, "");
-    ASSERT_TRUE(BookIni(path.string()));
+    TOpeningBook book;
+    ASSERT_TRUE(book.Ini(path.string()));
     for (const TBookRecord& r : records) {
       TBookRecord found;
-      ASSERT_TRUE(BookFind(r.key, found));
+      ASSERT_TRUE(book.Find(r.key, found));
       EXPECT_EQ(found.comment, r.comment);
     }
     TBookKey absent{};
     absent[0] = 255;
     TBookRecord found;
-    EXPECT_FALSE(BookFind(absent, found));
+    EXPECT_FALSE(book.Find(absent, found));
     absent[0] = 1;
-    EXPECT_FALSE(BookFind(absent, found));
+    EXPECT_FALSE(book.Find(absent, found));
   }
-  BookClose();
 }
 
 class BookLookupTest : public testing::Test {
@@ -152,6 +152,7 @@ class BookLookupTest : public testing::Test {
   TBoard start;
   TMvs moves;
   TBoard after[4];
+  TOpeningBook book;
 };
 
 TEST_F(BookLookupTest, StatisticsMarksClassesAndOrder) {
@@ -162,9 +163,9 @@ TEST_F(BookLookupTest, StatisticsMarksClassesAndOrder) {
                {Record(after[1], 1, p, 0, 1, 3, 30, 4), Record(after[2], 1, p, 2, 0, 0, kBookNoValue, 4),
                 Record(after[3], 1, p, 1, 1, 1, kBookNoValue, 2), Record(start, 0, p, 0, 0, 0, 0, 4, 1)},
                "\nopening comment\n");
-  ASSERT_TRUE(BookIni(path.string()));
+  ASSERT_TRUE(book.Ini(path.string()));
   TOpenMoves om;
-  BookLookup(p, om, start, 0);
+  book.Lookup(p, om, start, 0);
   ASSERT_EQ(om.Op_moves, 7);
   EXPECT_EQ(om.openposcomm, "opening comment");
 
@@ -218,9 +219,9 @@ TEST_F(BookLookupTest, ValueMarks) {
                         Case{-26, " >"}, Case{-70, " >"}, Case{-71, " +"}, Case{kBookNoValue, ""}}) {
     const fs::path path = dir / ("marks" + std::to_string(c.value) + ".cbk");
     WriteRecords(path, {Record(after[1], 1, p, 1, 1, 1, c.value, 4)}, "");
-    ASSERT_TRUE(BookIni(path.string()));
+    ASSERT_TRUE(book.Ini(path.string()));
     TOpenMoves om;
-    BookLookup(p, om, start, 0);
+    book.Lookup(p, om, start, 0);
     const TOpenMove* a = EntryOf(om, 1);
     ASSERT_NE(a, nullptr);
     TOpenMove plain;
@@ -235,24 +236,24 @@ TEST_F(BookLookupTest, CommentsAndMissingFiles) {
   // without a comment file: "CBN file not exists!".
   const fs::path zero = dir / "zero.cbk";
   WriteRecords(zero, {Record(start, 0, p, 1, 0, 0, 0, 4, 0)}, "\nfirst\n");
-  ASSERT_TRUE(BookIni(zero.string()));
+  ASSERT_TRUE(book.Ini(zero.string()));
   TOpenMoves om;
-  BookLookup(p, om, start, 0);
+  book.Lookup(p, om, start, 0);
   EXPECT_EQ(om.openposcomm, "");
   const fs::path beyond = dir / "beyond.cbk";
   WriteRecords(beyond, {Record(start, 0, p, 1, 0, 0, 0, 4, 5)}, "\nfirst\n");
-  ASSERT_TRUE(BookIni(beyond.string()));
-  BookLookup(p, om, start, 0);
+  ASSERT_TRUE(book.Ini(beyond.string()));
+  book.Lookup(p, om, start, 0);
   EXPECT_EQ(om.openposcomm, "CBN file not exists!");
   const fs::path none = dir / "nocomments.cbk";
   WriteRecords(none, {Record(start, 0, p, 1, 0, 0, 0, 4, 1)}, "", false);
-  ASSERT_TRUE(BookIni(none.string()));
-  BookLookup(p, om, start, 0);
+  ASSERT_TRUE(book.Ini(none.string()));
+  book.Lookup(p, om, start, 0);
   EXPECT_EQ(om.openposcomm, "CBN file not exists!");
 
-  EXPECT_FALSE(BookIni((dir / "missing.cbk").string()));
-  EXPECT_FALSE(BookOpen());
-  BookLookup(p, om, start, 0);
+  EXPECT_FALSE(book.Ini((dir / "missing.cbk").string()));
+  EXPECT_FALSE(book.IsOpen());
+  book.Lookup(p, om, start, 0);
   EXPECT_EQ(om.openposcomm, "<NO BOOK>");
   ASSERT_EQ(om.Op_moves, 7);
   for (int i = 1; i <= 7; ++i) {
@@ -321,15 +322,15 @@ TEST(BookBuild, CountsResultsFromTheSideToMove) {
   EXPECT_EQ(fs::file_size(dir / "r.cbk"), 3u * kBookRecordSize);
   EXPECT_TRUE(fs::exists(dir / "r.cbn"));
   EXPECT_EQ(fs::file_size(dir / "r.cbn"), 0u);
-  ASSERT_TRUE(BookIni((dir / "r.cbk").string()));
+  TOpeningBook book;
+  ASSERT_TRUE(book.Ini((dir / "r.cbk").string()));
   TOpenMoves om;
-  BookLookup(p, om, start, 0);
+  book.Lookup(p, om, start, 0);
   const TOpenMove* e = nullptr;
   for (int i = 1; i <= om.Op_moves; ++i)
     if (om.openmoves[i].num == 1) e = &om.openmoves[i];
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->stat, "+1-0=1");
-  BookClose();
 }
 
 TEST(BookCommand, BuildsFromAnImportedDatabaseAndShows) {

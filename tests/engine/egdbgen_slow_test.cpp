@@ -2,7 +2,7 @@
 // every class up to a piece count is enumerated independently of the database
 // indexing, its successors are generated with the square-list generator (not the
 // 64-bit one the generator uses), and the stored value must agree with theirs.
-// The files written are then read back through InitED and every probe must
+// The files written are then read back as a loaded set and every probe must
 // return what the generator computed.
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ int StoredValue(const TEgdbGenerator& gen, const TBoard& board, int side, int va
   if (bb.w == 0) return 1;  // no pieces: lost
   TEdbClass cls;
   uint64_t idx;
-  if (!EdbPositionIndex(bb, gen.Geometry(), cls, idx)) return -1;
+  if (!gen.Masks().PositionIndex(bb, cls, idx)) return -1;
   const std::vector<uint16_t>* v = gen.Values(cls.id());
   if (!v || idx >= v->size()) return -1;
   return (*v)[idx];
@@ -72,7 +72,7 @@ TEST_P(EgdbConsistency, EveryValueAgreesWithItsSuccessors) {
   // Every index slot must be reached exactly once by the enumeration.
   std::unordered_map<int32_t, std::vector<bool>> seen;
   for (const TEgdbClassReport& r : result.classes)
-    seen[r.cls.id()].assign(ClassPositionCount(r.cls, gen.Geometry()), false);
+    seen[r.cls.id()].assign(gen.Masks().ClassPositionCount(r.cls), false);
 
   const int size = params.compute.BoardSize, w = params.compute.BoardWidthReal;
   const bool checkered = params.BoardCheckered;
@@ -97,7 +97,7 @@ TEST_P(EgdbConsistency, EveryValueAgreesWithItsSuccessors) {
       BoardToBit64(board, bb, row.variant);
       TEdbClass cls;
       uint64_t idx = 0;
-      if (value < 0 || !EdbPositionIndex(bb, gen.Geometry(), cls, idx)) {
+      if (value < 0 || !gen.Masks().PositionIndex(bb, cls, idx)) {
         if (++failures < 5) ADD_FAILURE() << "no stored value for " << (s = 0, "a position");
         return;
       }
@@ -164,8 +164,8 @@ TEST_P(EgdbConsistency, EveryValueAgreesWithItsSuccessors) {
   EXPECT_EQ(unreached, 0u);
 
   // The files hold what the generator computed.
-  const TEdbLoadResult load = InitED(row.variant, false, dir.string(), {});
-  EXPECT_EQ(load.filesLoaded, static_cast<int64_t>(result.classes.size()));
+  const std::shared_ptr<const TEndgameDb> db = TEndgameDb::Load(row.variant, false, dir.string(), {});
+  EXPECT_EQ(db->FilesLoaded(), static_cast<int64_t>(result.classes.size()));
   uint64_t mismatches = 0;
   for (const TEgdbClassReport& r : result.classes) {
     const std::vector<uint16_t>& values = *gen.Values(r.cls.id());
@@ -174,7 +174,7 @@ TEST_P(EgdbConsistency, EveryValueAgreesWithItsSuccessors) {
       if (!DecodePositionIndex(r.cls, x, gen.Geometry(), gen.MenLists(), bb)) continue;
       uint8_t v = 0;
       TEbType type;
-      if (!ProbeRaw(bb, row.variant, v, type) || v != values[x]) ++mismatches;
+      if (!db->ProbeRaw(bb, v, type) || v != values[x]) ++mismatches;
     }
   }
   EXPECT_EQ(mismatches, 0u);
@@ -198,7 +198,7 @@ TEST(EgdbWdl, FilesMatchTheDistances) {
   TEgdbGenerator gen(opt);
   const TEgdbBuildResult result = gen.Run();
   ASSERT_TRUE(result.ok) << result.error;
-  InitED(kRussian, false, dir.string(), {});
+  const std::shared_ptr<const TEndgameDb> db = TEndgameDb::Load(kRussian, false, dir.string(), {});
   uint64_t mismatches = 0, probes = 0;
   for (const TEgdbClassReport& r : result.classes) {
     const std::vector<uint16_t>& values = *gen.Values(r.cls.id());
@@ -209,7 +209,7 @@ TEST(EgdbWdl, FilesMatchTheDistances) {
       TEbType type;
       ++probes;
       const uint8_t expect = values[x] == 0 ? 0 : values[x] % 2 ? 1 : 2;
-      if (!ProbeRaw(bb, kRussian, v, type) || type != ebWDL || v != expect) ++mismatches;
+      if (!db->ProbeRaw(bb, v, type) || type != ebWDL || v != expect) ++mismatches;
     }
   }
   EXPECT_GT(probes, 0u);

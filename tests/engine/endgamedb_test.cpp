@@ -29,13 +29,18 @@ TBitBoard64 Kings32(int ownSquare, int oppSquare) {
 
 void WriteClass(const fs::path& edFolder, const std::string& variantName, TEbType type, const TEdbClass& cls,
                 uint8_t value, int variant = kRussian) {
-  if (MaskTableBoardSize() != EdbGeometryOfVariant(variant).boardSize) BuildMaskTable(variant);
-  const uint64_t n = ClassPositionCount(cls, EdbGeometryOfVariant(variant));
+  const uint64_t n = TMaskTable::ForVariant(variant)->ClassPositionCount(cls);
   const std::vector<uint8_t> values(n, value);
   const std::vector<uint8_t> file = EncodeEndgameFile(type, values.data(), n);
   const fs::path path = EndgameFilePath(edFolder.string(), variantName, cls, type);
   fs::create_directories(path.parent_path());
   test::WriteFile(path, std::string(file.begin(), file.end()));
+}
+
+using TDb = std::shared_ptr<const TEndgameDb>;
+
+TDb LoadRussian(const fs::path& dir, const TEdbCallbacks& cb = {}, int64_t limit = kEdbMemoryLimit) {
+  return TEndgameDb::Load(kRussian, false, dir.string(), cb, limit);
 }
 
 struct LogLines {
@@ -55,16 +60,17 @@ TEST(EndgameMasks, CountsAndNumbersFollowTheEnumeration) {
     int variant, menSquares, most;
   };
   for (const Case c : {Case{kRussian, 28, 7}, Case{kInternational, 45, 5}, Case{kTurkish, 48, 5}}) {
-    ASSERT_TRUE(BuildMaskTable(c.variant));
+    const std::shared_ptr<const TMaskTable> masks = TMaskTable::ForVariant(c.variant);
+    ASSERT_NE(masks, nullptr);
     const TEdbGeometry g = EdbGeometryOfVariant(c.variant);
     const TMenLists lists = MenConfigurations(g);
     for (int j = 1; j <= c.most; ++j) {
       int64_t sum = 0;
       for (int t = 0; t < 64; ++t) {
-        ASSERT_EQ(static_cast<int64_t>(lists[j][t].size()), TotalMasks(j, t));
-        sum += TotalMasks(j, t);
+        ASSERT_EQ(static_cast<int64_t>(lists[j][t].size()), masks->TotalMasks(j, t));
+        sum += masks->TotalMasks(j, t);
         for (size_t n = 0; n < lists[j][t].size(); n += 97) {
-          const EDBMaskRec* r = FindMask(lists[j][t][n]);
+          const EDBMaskRec* r = masks->Find(lists[j][t][n]);
           ASSERT_NE(r, nullptr);
           EXPECT_EQ(r->num, static_cast<int>(n));
           EXPECT_EQ(r->temps, t);
@@ -76,26 +82,25 @@ TEST(EndgameMasks, CountsAndNumbersFollowTheEnumeration) {
     // Men only on the first row of men squares: temps equals their number.
     uint64_t mask = 0;
     for (int s = 0; s < 3; ++s) mask |= uint64_t{1} << EdbSquareToBit(g, g.firstMenSquare + s);
-    ASSERT_NE(FindMask(mask), nullptr);
-    EXPECT_EQ(FindMask(mask)->temps, 3);
-    EXPECT_EQ(FindMask(0)->totalmasks, 1);
+    ASSERT_NE(masks->Find(mask), nullptr);
+    EXPECT_EQ(masks->Find(mask)->temps, 3);
+    EXPECT_EQ(masks->Find(0)->totalmasks, 1);
     // A man on the promotion row is no configuration.
-    EXPECT_EQ(FindMask(uint64_t{1} << EdbSquareToBit(g, g.boardSize)), nullptr);
+    EXPECT_EQ(masks->Find(uint64_t{1} << EdbSquareToBit(g, g.boardSize)), nullptr);
   }
 }
 
 TEST(EndgameClasses, PiecesPerSideLimit) {
-  ASSERT_TRUE(BuildMaskTable(kRussian));
-  const TEdbGeometry g = EdbGeometryOfVariant(kRussian);
+  const std::shared_ptr<const TMaskTable> masks = TMaskTable::ForVariant(kRussian);
   TBitBoard64 bb;
   for (int s = 1; s <= 7; ++s) bb.w |= uint64_t{1} << SquareToBit32[s];
   bb.b = uint64_t{1} << SquareToBit32[32];
   bb.k = bb.b;
-  EXPECT_EQ(ClassId(bb, g), MakeClassId(7, 0, 0, 1, 1 + 1 + 1 + 1 + 2 + 2 + 2, 0));
+  EXPECT_EQ(masks->ClassId(bb), MakeClassId(7, 0, 0, 1, 1 + 1 + 1 + 1 + 2 + 2 + 2, 0));
   bb.w |= uint64_t{1} << SquareToBit32[8];
-  EXPECT_EQ(ClassId(bb, g), 0);
+  EXPECT_EQ(masks->ClassId(bb), 0);
   float ev = 1;
-  EXPECT_FALSE(GetEBevalPlay(bb, kRussian, false, {}, ev));
+  EXPECT_FALSE(LoadRussian(test::FreshDir("edlimit"))->GetEBevalPlay(bb, false, {}, ev));
 }
 
 TEST(EndgameNames, WriteAndRead) {
@@ -173,11 +178,11 @@ TEST(EndgameProbe, ValuesBecomeScores) {
                         Case{ebWD6, 5, 1500}, Case{ebWD6, 1, -1500}}) {
     const fs::path dir = test::FreshDir("edvalues");
     WriteClass(dir, "Russian", c.type, kKingKing, c.stored);
-    const TEdbLoadResult load = InitED(kRussian, false, dir.string(), {});
-    ASSERT_EQ(load.filesLoaded, 1);
+    const TDb db = LoadRussian(dir);
+    ASSERT_EQ(db->FilesLoaded(), 1);
     float ev = 99;
     TEdbProbeStats stats;
-    ASSERT_TRUE(GetEBevalPlay(Kings32(1, 30), kRussian, false, {}, ev, &stats)) << int(c.stored);
+    ASSERT_TRUE(db->GetEBevalPlay(Kings32(1, 30), false, {}, ev, &stats)) << int(c.stored);
     EXPECT_EQ(ev, c.ev) << "type " << c.type << " value " << int(c.stored);
     EXPECT_EQ(stats.fGetEdb.load(), 1);
     EXPECT_EQ(stats.MaxEB.load(), 2);
@@ -187,24 +192,24 @@ TEST(EndgameProbe, ValuesBecomeScores) {
 TEST(EndgameProbe, WinsInsideTheAnalysedClassAreNotUsed) {
   const fs::path dir = test::FreshDir("edinside");
   WriteClass(dir, "Russian", ebWDL, kKingKing, 2);
-  InitED(kRussian, false, dir.string(), {});
+  const TDb db = LoadRussian(dir);
   float ev = 0;
-  EXPECT_FALSE(GetEBevalPlay(Kings32(1, 30), kRussian, false, TEDPos{kKingKing.id(), 0}, ev));
-  EXPECT_FALSE(GetEBevalPlay(Kings32(1, 30), kRussian, false, TEDPos{0, kKingKing.id()}, ev));
-  EXPECT_TRUE(GetEBevalPlay(Kings32(1, 30), kRussian, false, TEDPos{MakeClassId(0, 0, 2, 1, 0, 0), 0}, ev));
+  EXPECT_FALSE(db->GetEBevalPlay(Kings32(1, 30), false, TEDPos{kKingKing.id(), 0}, ev));
+  EXPECT_FALSE(db->GetEBevalPlay(Kings32(1, 30), false, TEDPos{0, kKingKing.id()}, ev));
+  EXPECT_TRUE(db->GetEBevalPlay(Kings32(1, 30), false, TEDPos{MakeClassId(0, 0, 2, 1, 0, 0), 0}, ev));
   EXPECT_EQ(ev, 1500);
   // A draw is reported even inside the class; the opponent's capture hides WDL values.
   const fs::path dir2 = test::FreshDir("edcapture");
   WriteClass(dir2, "Russian", ebWDL, kKingKing, 0);
-  InitED(kRussian, false, dir2.string(), {});
-  EXPECT_TRUE(GetEBevalPlay(Kings32(1, 30), kRussian, false, TEDPos{kKingKing.id(), 0}, ev));
+  const TDb draws = LoadRussian(dir2);
+  EXPECT_TRUE(draws->GetEBevalPlay(Kings32(1, 30), false, TEDPos{kKingKing.id(), 0}, ev));
   int withCapture = 0, without = 0;
   for (int own = 1; own <= 32; ++own)
     for (int opp = 1; opp <= 32; ++opp) {
       if (own == opp) continue;
       const TBitBoard64 bb = Kings32(own, opp);
       const bool oppCaptures = OpponentCapturingPieces64(bb, kRussian) != 0;
-      const bool found = GetEBevalPlay(bb, kRussian, false, {}, ev);
+      const bool found = draws->GetEBevalPlay(bb, false, {}, ev);
       EXPECT_EQ(found, !oppCaptures) << own << " " << opp;
       (oppCaptures ? withCapture : without)++;
     }
@@ -214,15 +219,16 @@ TEST(EndgameProbe, WinsInsideTheAnalysedClassAreNotUsed) {
 
 TEST(EndgameProbe, SideWithoutPiecesAndBoardsWithoutDatabases) {
   float ev = 0;
-  ASSERT_TRUE(BuildMaskTable(kRussian));
-  EXPECT_TRUE(GetEBevalPlay(TBitBoard64{0, 1, 0}, kRussian, false, {}, ev));
+  const TDb db = LoadRussian(test::FreshDir("edempty"));
+  EXPECT_TRUE(db->GetEBevalPlay(TBitBoard64{0, 1, 0}, false, {}, ev));
   EXPECT_EQ(ev, -2000);
-  EXPECT_TRUE(GetEBevalPlay(TBitBoard64{0, 1, 0}, kRussian, true, {}, ev));
+  EXPECT_TRUE(db->GetEBevalPlay(TBitBoard64{0, 1, 0}, true, {}, ev));
   EXPECT_EQ(ev, 2000);
   const fs::path dir = test::FreshDir("edcanadian");
-  const TEdbLoadResult load = InitED(kCanadian, false, dir.string(), {});
-  EXPECT_EQ(load.filesLoaded, 0);
-  EXPECT_FALSE(GetEBevalPlay(TBitBoard64{1, 2, 0}, kCanadian, false, {}, ev));
+  const TDb canadian = TEndgameDb::Load(kCanadian, false, dir.string(), {});
+  EXPECT_EQ(canadian->FilesLoaded(), 0);
+  EXPECT_EQ(canadian->Masks(), nullptr);
+  EXPECT_FALSE(canadian->GetEBevalPlay(TBitBoard64{1, 2, 0}, false, {}, ev));
   EXPECT_FALSE(EdbGeometryOfVariant(kCanadian).valid());
 }
 
@@ -232,24 +238,23 @@ TEST(EndgameLoad, DistanceFileComesFirstAndOnlyOneWinLossFolderIsRead) {
   WriteClass(dir, "Russian", ebWDL, kKingKing, 1);
   const TEdbClass twoKings{0, 0, 2, 1, 0, 0};
   WriteClass(dir, "Russian", ebWDL, twoKings, 2);
-  TEdbLoadResult load = InitED(kRussian, false, dir.string(), {});
-  EXPECT_EQ(load.filesLoaded, 2);
+  TDb db = LoadRussian(dir);
+  EXPECT_EQ(db->FilesLoaded(), 2);
   float ev = 0;
-  ASSERT_TRUE(GetEBevalPlay(Kings32(1, 30), kRussian, false, {}, ev));
+  ASSERT_TRUE(db->GetEBevalPlay(Kings32(1, 30), false, {}, ev));
   EXPECT_EQ(ev, 1989);
-  ASSERT_NE(FindFileRec(kKingKing.id()), nullptr);
-  EXPECT_EQ(FindFileRec(kKingKing.id())->fName, "MTW/2-1100-0-0");
+  ASSERT_NE(db->FindFileRec(kKingKing.id()), nullptr);
+  EXPECT_EQ(db->FindFileRec(kKingKing.id())->fName, "MTW/2-1100-0-0");
   // With a WD6 folder that holds files, the WDL folder is not read.
   const TEdbClass oneMan{1, 0, 0, 1, 1, 0};
   WriteClass(dir, "Russian", ebWD6, oneMan, 0);
-  load = InitED(kRussian, false, dir.string(), {});
-  EXPECT_EQ(load.filesLoaded, 2);
-  EXPECT_EQ(FindFileRec(twoKings.id()), nullptr);
-  ASSERT_NE(FindFileRec(oneMan.id()), nullptr);
-  EXPECT_EQ(FindFileRec(oneMan.id())->ebtype, ebWD6);
+  db = LoadRussian(dir);
+  EXPECT_EQ(db->FilesLoaded(), 2);
+  EXPECT_EQ(db->FindFileRec(twoKings.id()), nullptr);
+  ASSERT_NE(db->FindFileRec(oneMan.id()), nullptr);
+  EXPECT_EQ(db->FindFileRec(oneMan.id())->ebtype, ebWD6);
   // Giveaway databases live under their own name.
-  load = InitED(kRussian, true, dir.string(), {});
-  EXPECT_EQ(load.filesLoaded, 0);
+  EXPECT_EQ(TEndgameDb::Load(kRussian, true, dir.string(), {})->FilesLoaded(), 0);
 }
 
 TEST(EndgameLoad, DamagedBlockTakesTheClassOutOfUse) {
@@ -264,15 +269,18 @@ TEST(EndgameLoad, DamagedBlockTakesTheClassOutOfUse) {
   for (size_t k = 16 + n1; k < bytes.size(); ++k) bytes[k] = static_cast<char>(0xA5 ^ k);
   test::WriteFile(path, bytes);
   LogLines log;
-  const TEdbLoadResult load = InitED(kRussian, false, dir.string(), log.Callbacks());
-  EXPECT_EQ(load.filesLoaded, 2);
+  const TDb db = LoadRussian(dir);
+  EXPECT_EQ(db->FilesLoaded(), 2);
+  // The damage is found by the first probe and reported to the prober's log.
+  TEdbProbeStats stats;
+  stats.log = log.Callbacks().log;
   float ev = 0;
-  EXPECT_FALSE(GetEBevalPlay(Kings32(1, 30), kRussian, false, {}, ev));
-  EXPECT_FALSE(GetEBevalPlay(Kings32(2, 30), kRussian, false, {}, ev));
+  EXPECT_FALSE(db->GetEBevalPlay(Kings32(1, 30), false, {}, ev, &stats));
+  EXPECT_FALSE(db->GetEBevalPlay(Kings32(2, 30), false, {}, ev, &stats));
   ASSERT_EQ(log.lines.size(), 2u);
   EXPECT_EQ(log.lines[0], "EB Err:MTW/2-1100-0-0");
   EXPECT_EQ(log.lines[1], "");
-  const EDBFileRec* rec = FindFileRec(kKingKing.id());
+  const EDBFileRec* rec = db->FindFileRec(kKingKing.id());
   ASSERT_NE(rec, nullptr);
   EXPECT_FALSE(rec->opened);
   EXPECT_TRUE(rec->notexists[ebMTW]);
@@ -280,7 +288,7 @@ TEST(EndgameLoad, DamagedBlockTakesTheClassOutOfUse) {
   TBitBoard64 bb = Kings32(1, 30);
   bb.w |= uint64_t{1} << SquareToBit32[5];
   bb.k = bb.w | bb.b;
-  ASSERT_TRUE(GetEBevalPlay(bb, kRussian, false, {}, ev));
+  ASSERT_TRUE(db->GetEBevalPlay(bb, false, {}, ev, &stats));
   EXPECT_EQ(ev, 1997);
 }
 
@@ -311,13 +319,13 @@ TEST(EndgameLoad, FilesWithBadSectionsAreNotLoaded) {
         Damage{"offsets", badOffset}, Damage{"order", falling}, Damage{"blocks", fewBlocks}}) {
     test::WriteFile(path, d.bytes);
     LogLines log;
-    const TEdbLoadResult load = InitED(kRussian, false, dir.string(), log.Callbacks());
-    EXPECT_EQ(load.filesLoaded, 0) << d.what;
+    const TDb db = LoadRussian(dir, log.Callbacks());
+    EXPECT_EQ(db->FilesLoaded(), 0) << d.what;
     float ev;
     TBitBoard64 bb = Kings32(1, 30);
     bb.w |= uint64_t{1} << SquareToBit32[5];
     bb.k = bb.w | bb.b;
-    EXPECT_FALSE(GetEBevalPlay(bb, kRussian, false, {}, ev)) << d.what;
+    EXPECT_FALSE(db->GetEBevalPlay(bb, false, {}, ev)) << d.what;
   }
 }
 
@@ -342,7 +350,8 @@ TEST(EndgameLoad, ArchiveEntriesAndMemoryLimit) {
   std::vector<std::string> info;
   TEdbCallbacks cb;
   cb.info = [&](const std::string& t) { info.push_back(t); };
-  TEdbLoadResult load = InitED(kRussian, false, dir.string(), cb);
+  TDb db = LoadRussian(dir, cb);
+  const TEdbLoadResult& load = db->LoadResult();
   EXPECT_TRUE(load.fromArchive);
   EXPECT_EQ(load.candidates, 3);
   EXPECT_EQ(load.filesLoaded, 2);
@@ -350,11 +359,10 @@ TEST(EndgameLoad, ArchiveEntriesAndMemoryLimit) {
   EXPECT_EQ(info.back().rfind("=", 0), 0u);
   EXPECT_EQ(info.back().substr(info.back().size() - 2), "ms");
   float ev = 0;
-  ASSERT_TRUE(GetEBevalPlay(Kings32(1, 30), kRussian, false, {}, ev));
+  ASSERT_TRUE(db->GetEBevalPlay(Kings32(1, 30), false, {}, ev));
   EXPECT_EQ(ev, 1989);
   // Nothing more is read once the bytes loaded exceed the limit.
-  load = InitED(kRussian, false, dir.string(), cb, 0);
-  EXPECT_EQ(load.filesLoaded, 1);
+  EXPECT_EQ(LoadRussian(dir, cb, 0)->FilesLoaded(), 1);
 }
 
 TEST(EndgameLoad, ProgressLinesAndCommandLine) {
@@ -365,8 +373,7 @@ TEST(EndgameLoad, ProgressLinesAndCommandLine) {
   std::vector<std::string> info;
   TEdbCallbacks cb;
   cb.info = [&](const std::string& t) { info.push_back(t); };
-  const TEdbLoadResult load = InitED(kRussian, false, dir.string(), cb);
-  EXPECT_EQ(load.filesLoaded, 400);
+  EXPECT_EQ(LoadRussian(dir, cb)->FilesLoaded(), 400);
   ASSERT_EQ(info.size(), 5u);
   EXPECT_EQ(info[0].rfind("Init Endgames: 25%  100, 0MB", 0), 0u) << info[0];
   EXPECT_EQ(info[4].rfind("Init Endgames: 100%  400, 0MB=", 0), 0u) << info[4];

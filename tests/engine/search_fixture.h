@@ -180,7 +180,7 @@ inline bool StillWon(const TEgdbGenerator& gen, int variant, const TBoard& befor
   if (bb.w == 0) return true;  // nothing left to move
   TEdbClass cls;
   uint64_t index = 0;
-  if (!EdbPositionIndex(bb, gen.Geometry(), cls, index)) return false;
+  if (!gen.Masks().PositionIndex(bb, cls, index)) return false;
   const std::vector<uint16_t>* values = gen.Values(cls.id());
   if (!values || index >= values->size()) return false;
   const int v = (*values)[index];
