@@ -38,6 +38,13 @@ int ReadRanged(const TIniFile& ini, const char* key, int def, int lo, int hi, Ou
   return policy == OutOfRange::Clamp ? std::clamp(v, lo, hi) : def;
 }
 
+// A text of section Main where an empty value means the default (a server
+// address cannot be empty).
+std::string ReadNonEmpty(const TIniFile& ini, const char* key, const char* def) {
+  std::string v = ini.ReadString(kMain, key, def);
+  return v.empty() ? def : v;
+}
+
 std::function<void()> Hook(const std::function<void()>& which) {
   std::lock_guard<std::mutex> guard(hookLock);
   return which;
@@ -94,6 +101,8 @@ void ResetSettings() {
   s.PoolStyle = 0;
   s.SpanishBlack = false;
   s.Mode = false;
+  s.DownloadServer1 = kDefaultDownloadServer1;
+  s.DownloadServer2 = kDefaultDownloadServer2;
   SetFixedValues();
   ResetEngineOpts();
 }
@@ -168,6 +177,8 @@ std::vector<TIniWarning> LoadSettings(const std::function<void()>& afterDatabase
   s.SpanishBlack = ini.ReadBool(kMain, "SpanishBlack", false);
   VariantTable[kBrazilian].intface.BoardMirrored = ini.ReadBool(kMain, "FlipBoard", false);
   ForcePhilippinesNotation = ini.ReadBool(kMain, "ForcePhilippinesNotation", false);
+  s.DownloadServer1 = ReadNonEmpty(ini, "DownloadServer1", kDefaultDownloadServer1);
+  s.DownloadServer2 = ReadNonEmpty(ini, "DownloadServer2", kDefaultDownloadServer2);
 
   ApplyVariantSettings();
 
@@ -229,6 +240,8 @@ bool SaveSettings() {
   ini.WriteBool(kMain, "SpanishBlack", s.SpanishBlack);
   ini.WriteBool(kMain, "FlipBoard", VariantTable[kBrazilian].intface.BoardMirrored);
   ini.WriteBool(kMain, "ForcePhilippinesNotation", ForcePhilippinesNotation);
+  ini.WriteString(kMain, "DownloadServer1", s.DownloadServer1);
+  ini.WriteString(kMain, "DownloadServer2", s.DownloadServer2);
   for (int slot = 0; slot <= kVariantCount; ++slot) {
     const std::string& name = VariantTable[slot].Name;
     ini.WriteInteger(kEngines, "UserRating" + name, EngineOpts[slot].UserRating);

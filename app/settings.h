@@ -22,6 +22,11 @@
 
 namespace quorlin {
 
+// The two download servers offered by the download window, without a trailing
+// "/": the first is the one selected.
+inline constexpr const char* kDefaultDownloadServer1 = "https://download.quorlindraughts.org";
+inline constexpr const char* kDefaultDownloadServer2 = "http://mirror.quorlindraughts.org";
+
 struct TSettings {
   // Section "Main", in the order the file is read.
   std::string UserName = "User";
@@ -46,6 +51,10 @@ struct TSettings {
   std::atomic<int> PoolStyle{0};  // 0 Classic, 1 Jamaican, 2 Unified
   std::atomic<bool> SpanishBlack{false};
   std::atomic<bool> Mode{false};  // true = analysis mode
+
+  // The download window's servers; an empty value in the file gives the default.
+  std::string DownloadServer1 = kDefaultDownloadServer1;
+  std::string DownloadServer2 = kDefaultDownloadServer2;
 
   // Fixed values, not stored in the file.
   std::atomic<int> HashSizeMB{128};    // transposition table

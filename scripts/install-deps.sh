@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6widgets6 libqt6network6 libqt6test6
   qt6-multimedia-dev
   xvfb xauth
+  nginx curl ca-certificates
 )
 
 missing=()
@@ -29,4 +30,13 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
+# nginx is only for the download tests, which start their own on a free port:
+# keep the package from starting a system-wide server on port 80 (where no
+# policy is in place already, one is put there for the install and removed).
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  trap '$SUDO rm -f "$policy"' EXIT
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+  $SUDO chmod +x "$policy"
+fi
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -266,7 +266,8 @@ TEST_F(SettingsTest, FileIsWrittenInItsOrderWithOneZeroBooleans) {
       "Bases/Example.abd\r\nDefTypeOfGame=1\r\nDBShowFrom=0\r\nDBCurPos=1\r\nGameTime=0\r\n"
       "Highlightmoves=1\r\nBrdSize=100\r\nAutoCapture=1\r\nTurkOneColor=0\r\nShowcoords=0\r\nSoundOn=1\r\n"
       "TimeControlMin=3\r\nMode=0\r\nThreadsCount=0\r\nAlquerqueBoard=0\r\nPoolStyle=0\r\nSpanishBlack=0\r\n"
-      "FlipBoard=0\r\nForcePhilippinesNotation=0\r\n\r\n[Engines]\r\n";
+      "FlipBoard=0\r\nForcePhilippinesNotation=0\r\nDownloadServer1=" +
+      kDefaultDownloadServer1 + "\r\nDownloadServer2=" + kDefaultDownloadServer2 + "\r\n\r\n[Engines]\r\n";
   for (int slot = 0; slot <= kVariantCount; ++slot) {
     const std::string& name = VariantTable[slot].Name;
     want += "UserRating" + name + "=2000\r\nGamesPlayed" + name + "=0\r\n";
