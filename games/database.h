@@ -16,7 +16,8 @@
 // - the names file (replaced whole, through a file beside it and a rename)
 //   reaches the disk before any index record that refers to a new entry of it;
 // - a new database writes its names file, then its index file, then its games
-//   file with the version byte, so a games file that exists has the others.
+//   file, which takes its name only with the version byte in it: a games file
+//   that exists has the others, and the three open.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -125,7 +126,7 @@ struct TQuorlinDB {
 bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly);
 // Creates an empty database (version 38 or 30): the names file (with only its
 // byte-order mark in version 38), an empty index file and the games file with
-// its version byte, in that order. Refuses when a file of that base name
+// its version byte (written beside it and renamed), in that order. Refuses when a file of that base name
 // exists, unless `replaceExisting` (the user confirmed overwriting).
 bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version = kDBVersion38,
                     bool replaceExisting = false);
