@@ -297,8 +297,8 @@ bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version, bo
   // A new games file takes its name only with the version byte in it, so that
   // a games file that exists always makes the three files a database that opens.
   if (ok && !replaceExisting) {
-    ok = madeMain = ReplaceFileAtomically(db.DBNameMain, std::string(1, static_cast<char>(version)), err,
-                                          &db.StepHook);
+    ok = madeMain =
+        ReplaceFileAtomically(db.DBNameMain, std::string(1, static_cast<char>(version)), err, &db.StepHook);
     if (ok) ok = db.DBMain.Open(db.DBNameMain, true, true, err);
   }
   if (ok && replaceExisting) ok = db.DBMain.Truncate(0, err) && db.DBMain.WriteAt(0, &version, 1, err);
