@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "rules/variants.h"
 #include "rules/utf8.h"
+#include "rules/variants.h"
 
 namespace quorlin {
 

@@ -1,10 +1,13 @@
-// quorlin db info|list|check|search FILE: a look into a game database without changing it.
+// quorlin db: game databases from the command line: create one, look into it
+// (info, list, check, search, show a game) and change it (mark games deleted or
+// not, compact the index).
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
 
 #include "games/database.h"
+#include "games/dbcheck.h"
 #include "games/dbsearch.h"
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
@@ -32,15 +35,38 @@ std::string VariantName(int type) {
   return "variant " + std::to_string(type);
 }
 
-bool Open(const Args& args, TQuorlinDB& db) {
-  if (OpenDatabase(args[1], db, /*readOnly=*/true)) return true;
-  std::fprintf(stderr, "quorlin db: cannot open \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
-  return false;
+// Status of a command whose argument names no database or no game in it.
+constexpr int kNoSuchThing = 2;
+
+// Opens the database named by args[1]; 0 when it is open, else the status to
+// exit with (a database that is not there is the caller's mistake: 2). A
+// warning (a database a crash left incomplete) goes to standard error.
+int Open(const Args& args, TQuorlinDB& db, bool readOnly = true) {
+  if (!DatabaseExists(args[1])) {
+    std::fprintf(stderr, "quorlin db: \"%s\": no such database (its .abd and .abm files do not both exist)\n",
+                 args[1].c_str());
+    return kNoSuchThing;
+  }
+  if (!OpenDatabase(args[1], db, readOnly)) {
+    std::fprintf(stderr, "quorlin db: cannot open \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
+    return 1;
+  }
+  if (!db.Warning.empty()) std::fprintf(stderr, "quorlin db: warning: %s\n", db.Warning.c_str());
+  return 0;
+}
+
+// The game number args[2]; 0 (after saying so) when the database has no such game.
+int GameNumber(const Args& args, const TQuorlinDB& db) {
+  const long long n = ParseCount(args[2], "game number", 1LL << 31);
+  if (n >= 1 && n <= db.DBSize) return static_cast<int>(n);
+  std::fprintf(stderr, "quorlin db: there is no game %lld in \"%s\": it holds %d game%s\n", n,
+               args[1].c_str(), db.DBSize, db.DBSize == 1 ? "" : "s");
+  return 0;
 }
 
 int Info(const Args& args) {
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
+  if (const int status = Open(args, db)) return status;
   int deleted = 0, unreadable = 0;
   TGameHeader h;
   for (int n = 1; n <= db.DBSize; ++n) {
@@ -64,7 +90,7 @@ int Info(const Args& args) {
 
 int List(const Args& args) {
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
+  if (const int status = Open(args, db)) return status;
   const long long from = args.size() > 2 ? ParseCount(args[2], "first game", 1LL << 31) : 1;
   const long long count = args.size() > 3 ? ParseCount(args[3], "count", 1LL << 31) : db.DBSize;
   TGameHeader h;
@@ -85,16 +111,13 @@ int List(const Args& args) {
 
 int Check(const Args& args) {
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
-  TGame game;
-  int bad = 0;
-  for (int n = 1; n <= db.DBSize; ++n) {
-    if (ReadGame(db, n, false, -1, game)) continue;
-    ++bad;
-    std::printf("%s\n", db.LastError.c_str());
-  }
-  std::printf("%d games, %d unreadable\n", db.DBSize, bad);
-  return bad ? 1 : 0;
+  if (const int status = Open(args, db)) return status;
+  TDBCheckReport report;
+  CheckDatabase(db, report);
+  for (const std::string& p : report.problems) std::printf("%s\n", p.c_str());
+  std::printf("%d games, %d unreadable, %d referring to names the names file lacks\n", report.games,
+              report.unreadable, report.lostNames);
+  return report.Clean() ? 0 : 1;
 }
 
 // "A-B" (either side may be empty) as an inclusive range.
@@ -132,7 +155,7 @@ void ParseResults(const std::string& text, std::array<bool, kResultCount>& accep
 
 int Search(const Args& args) {
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
+  if (const int status = Open(args, db)) return status;
   TSearchInfo info;
   std::string fen;
   int variant = 0;
@@ -198,20 +221,127 @@ int Search(const Args& args) {
   return 0;
 }
 
+int Create(const Args& args) {
+  TQuorlinDB db;
+  if (!CreateDatabase(args[1], db, kDBVersion38)) {
+    std::fprintf(stderr, "quorlin db: cannot create \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
+    return 1;
+  }
+  std::printf("created %s, %s and %s (empty, version 38)\n", db.DBNameIdx.c_str(), db.DBNameMain.c_str(),
+              db.DBNameNames.c_str());
+  return CloseDatabase(db) ? 0 : 1;
+}
+
+// "Title" of a player: name, then title and rating where given.
+std::string PlayerText(const std::string& name, const TPlayerRecord& p) {
+  static const char* const kTitles[] = {"", "IG", "G", "IM", "M", "C", "1", "2", "3", "4"};
+  std::string s = name;
+  if (p.Title >= 1 && p.Title <= 9) s += ", " + std::string(kTitles[p.Title]);
+  if (p.Rating) s += ", " + std::to_string(p.Rating);
+  return s;
+}
+
+void ShowHeader(const TGame& g, int n, const TQuorlinDB& db) {
+  const TGameHeader& h = g.Header;
+  // The first mover is called Black in some variants (English, Pool).
+  const bool firstIsBlack = !g.Params.intface.WhiteStart;
+  auto line = [](const char* label, const std::string& text) {
+    if (!text.empty()) std::printf("%-11s %s\n", label, text.c_str());
+  };
+  line("Game:", std::to_string(n) + " of " + std::to_string(db.DBSize) + " in " + db.DBNameIdx +
+                    ((h.Flags & kHeaderFlagDeleted) ? " (marked deleted)" : ""));
+  line(firstIsBlack ? "Black:" : "White:", PlayerText(g.WhiteName, h.White));
+  line(firstIsBlack ? "White:" : "Black:", PlayerText(g.BlackName, h.Black));
+  line("Event:", g.Tournament);
+  line("Site:", g.Site);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", h.Date.Year, h.Date.Month, h.Date.Day);
+  if (h.Date.Year || h.Date.Month || h.Date.Day) line("Date:", date);
+  if (h.Round || h.Subround) {
+    std::string round = std::to_string(h.Round);
+    if (h.Subround) round += '.' + std::to_string(h.Subround);
+    line("Round:", round);
+  }
+  line("Result:", ResultText(h.Result));
+  line("Variant:", h.TypeOfGame == 0 ? "custom (" + g.Params.Name + ")" : VariantName(h.TypeOfGame));
+  line("Annotator:", g.AnnotatorName);
+  line("Opening:", g.Comments[0].CommentBef);
+  if (g.StartBoard != StartPosition(g.Params, true) || h.FirstMove != TDColor::white)
+    line("Position:", WriteFEN(g.Params, g.StartBoard, static_cast<int>(h.FirstMove)));
+  if (h.Medals & 1) line("Problem:", "yes");
+  line("Flags:", FlagLetters(h.Flags) + ", " + std::to_string(h.GameLength) + " moves");
+}
+
+int Show(const Args& args) {
+  TQuorlinDB db;
+  if (const int status = Open(args, db)) return status;
+  const int n = GameNumber(args, db);
+  if (n == 0) return kNoSuchThing;
+  TGame game;
+  if (!ReadGame(db, n, false, -1, game)) {
+    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    return 1;
+  }
+  ShowHeader(game, n, db);
+  const std::string moves = GameMoveText(game, TMarkForm::symbols);
+  std::printf("\n%s%s%s\n", moves.c_str(), moves.empty() ? "" : " ", ResultText(game.Header.Result));
+  return 0;
+}
+
+// db delete|undelete DB N: sets or clears the deleted mark of game N.
+int Mark(const Args& args, bool deleted) {
+  TQuorlinDB db;
+  if (const int status = Open(args, db, /*readOnly=*/false)) return status;
+  const int n = GameNumber(args, db);
+  if (n == 0) return kNoSuchThing;
+  if (!SetDeletedMark(db, n, deleted ? 2 : 1) || !CloseDatabase(db)) {
+    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    return 1;
+  }
+  std::printf("game %d %s\n", n, deleted ? "marked deleted" : "no longer marked deleted");
+  return 0;
+}
+
+int Compact(const Args& args) {
+  TQuorlinDB db;
+  if (const int status = Open(args, db, /*readOnly=*/false)) return status;
+  const int before = db.DBSize;
+  if (!CompactIndex(db)) {
+    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    return 1;
+  }
+  const int after = db.DBSize;
+  if (!CloseDatabase(db)) {
+    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    return 1;
+  }
+  std::printf("%d games marked deleted removed from the index, %d games remain%s\n", before - after, after,
+              before != after ? " (the games after the first one removed have new numbers)" : "");
+  return 0;
+}
+
 int Db(const Args& args) {
   if (args.size() < 2) throw UsageError{"expected a subcommand and a database file"};
-  if (args[0] == "info" && args.size() == 2) return Info(args);
-  if (args[0] == "list" && args.size() <= 4) return List(args);
-  if (args[0] == "check" && args.size() == 2) return Check(args);
-  if (args[0] == "search") return Search(args);
+  const std::string& sub = args[0];
+  if (sub == "info" && args.size() == 2) return Info(args);
+  if (sub == "list" && args.size() <= 4) return List(args);
+  if (sub == "check" && args.size() == 2) return Check(args);
+  if (sub == "search") return Search(args);
+  if (sub == "create" && args.size() == 2) return Create(args);
+  if (sub == "show" && args.size() == 3) return Show(args);
+  if ((sub == "delete" || sub == "undelete") && args.size() == 3) return Mark(args, sub == "delete");
+  if (sub == "compact" && args.size() == 2) return Compact(args);
   throw UsageError{"unknown subcommand or wrong arguments"};
 }
 
 Command db("db",
-           "db info|check FILE.abd | db list FILE.abd [FIRST [COUNT]] | db search FILE.abd [--white TEXT] "
-           "[--black TEXT] [--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B] "
-           "[--result CODES] [--ignore-colors] [--fen FEN [--variant V]]",
-           "summary, game list, full read check or search of a game database (read only)", Db);
+           "db create|info|check|compact DB.abd | db list DB.abd [FIRST [COUNT]]\n"
+           "    | db show|delete|undelete DB.abd N | db search DB.abd [--white TEXT] [--black TEXT]\n"
+           "      [--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B]\n"
+           "      [--result CODES] [--ignore-colors] [--fen FEN [--variant V]]",
+           "game databases: create one, summary, game list, full check, search, show a game,\n"
+           "    mark games deleted or not, compact the index (drops the games marked deleted)",
+           Db);
 
 }  // namespace
 }  // namespace quorlin::cli
