@@ -833,7 +833,7 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
 }
 
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
-                 TPdnReadReport& report, const TPdnProgress& progress) {
+                 TPdnReadReport& report, const TPdnProgress& progress, const TPdnKeepGoing& keepGoing) {
   Lexer lex(text);
   GameReader reader(lex, defaultVariant, report);
   TGame game;
@@ -854,11 +854,13 @@ void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink
       report.stops.push_back({number, reader.FirstLine(), "", "the game could not be stored: " + error});
     }
     if (progress && number % kPdnProgressEvery == 0) progress(number, lex.Line());
+    if (keepGoing && !keepGoing(number, lex.Line())) break;
   }
 }
 
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
-                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress) {
+                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress,
+                   const TPdnKeepGoing& keepGoing) {
   std::ifstream in(pdnPath, std::ios::binary);
   if (!in) {
     error = "cannot read \"" + pdnPath + "\"";
@@ -881,7 +883,7 @@ bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int de
         err = db.LastError;
         return false;
       },
-      report, progress);
+      report, progress, keepGoing);
   std::string syncError;
   const bool synced = db.DBMain.Sync(syncError) && db.DBIdx.Sync(syncError);
   if (!CloseDatabase(db)) {

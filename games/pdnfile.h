@@ -36,18 +36,23 @@ using TPdnGameSink = std::function<bool(TGame& game, int number, std::string& er
 // Called every `kPdnProgressEvery` games.
 using TPdnProgress = std::function<void(int gamesRead, int line)>;
 constexpr int kPdnProgressEvery = 1000;
+// Asked after every game (games read, line reached): reading stops there,
+// keeping what was read, when it returns false.
+using TPdnKeepGoing = std::function<bool(int gamesRead, int line)>;
 
 // Reads every game of a PDN text. `defaultVariant` (VariantTable slot) is used
 // for games without a GameType tag.
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
-                 TPdnReadReport& report, const TPdnProgress& progress = {});
+                 TPdnReadReport& report, const TPdnProgress& progress = {},
+                 const TPdnKeepGoing& keepGoing = {});
 
 // Reads a PDN file into a database, creating the database (version 38) when it
 // does not exist. Writes are not synced one by one; the database is flushed and
 // closed at the end. False (with `error`) when the file cannot be read or the
 // database cannot be opened or closed; games that fail to be stored are stops.
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
-                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {});
+                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {},
+                   const TPdnKeepGoing& keepGoing = {});
 
 // Variant slot of a GameType tag value ("20", "20,W,10,10,N1,0"); 0 when the
 // number names no variant this program plays.
