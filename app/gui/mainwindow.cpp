@@ -25,6 +25,7 @@
 #include "app/folders.h"
 #include "app/gamenavigation.h"
 #include "app/gui/newgamedialog.h"
+#include "app/gui/secondarywindows.h"
 #include "app/gui/picturesets.h"
 #include "app/settings.h"
 #include "app/translations.h"
@@ -105,6 +106,7 @@ MainWindow::MainWindow(TApplication& app, TMainWindowOptions options, QWidget* p
   BuildButtons();
   BuildCommentPanel();
   BuildMenus();
+  windows_ = new SecondaryWindows(*this, options_.modalMessages);
 
   if (options_.sound && !app_.MoveSoundPath().empty()) {
     sound_ = std::make_unique<QSoundEffect>();
@@ -361,7 +363,6 @@ void MainWindow::BuildButtons() {
     popupMenu_->popup(
         buttons_[kButtonPopupMenu]->mapToGlobal(QPoint(buttons_[kButtonPopupMenu]->width(), 0)));
   });
-  buttons_[kButtonDatabase]->setEnabled(false);  // the database window opens here once it exists
   connect(buttons_[kButtonDisplay], &QToolButton::clicked, this, [this] {
     CloseCommentPanel();
     Action("display")->trigger();

@@ -1,0 +1,111 @@
+#pragma once
+// The database window: the game list of the open database (read on demand,
+// so large databases open at once), with buttons to load the chosen game
+// into the main window, save the shown game, search, delete or undelete,
+// jump to the end and show every game again, and a menu to open, create,
+// clean up and delete databases, import and export PDN files (as background
+// work with a progress bar and a cancel button) and download databases.
+// A .pdn file dropped on the window is imported.
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+#include "app/backgroundjob.h"
+#include "app/dbbrowser.h"
+#include "app/pdntransfer.h"
+
+class QLabel;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace quorlin {
+class TApplication;
+}
+
+namespace quorlin::gui {
+
+class DBListModel;
+
+struct TDatabaseWindowOptions {
+  bool modalMessages = true;  // false: messages and questions are only recorded (tests, screenshots)
+};
+
+class DatabaseWindow : public QWidget {
+  Q_OBJECT
+ public:
+  DatabaseWindow(TApplication& app, TDatabaseWindowOptions options = {}, QWidget* parent = nullptr);
+  ~DatabaseWindow() override;
+
+  TDatabaseBrowser& Browser() { return browser_; }
+  DBListModel* Model() const { return model_; }
+  QTableView* Table() const { return table_; }
+  QLabel* Header() const { return header_; }
+  QMenuBar* Menus() const { return menuBar_; }
+  const QStringList& Messages() const { return messages_; }
+
+  // --- What a user does --------------------------------------------------------------
+  bool OpenDatabase(const QString& path);
+  bool CreateDatabase(const QString& name);
+  void ChooseRow(int listIndex);  // 1-based
+  // "Load": the current row's game into the main window.
+  bool LoadCurrentGame();
+  // "Save": the game-information window for the shown game.
+  void SaveGame();
+  void DeleteOrUndelete();
+  void ShowAll();
+  void ScrollToEnd();
+  void OpenSearch();
+  void ShowFound(TDBList found);
+  bool CleanUp();
+  // Asks first (answered yes without modal messages).
+  bool DeleteDatabase();
+  void OpenDownloadWindow();
+
+  // PDN files, as background work.
+  bool StartImport(const QString& pdnPath);
+  bool StartExport(const QString& pdnPath);
+  bool TransferRunning() const { return job_.Active(); }
+  void CancelTransfer() { job_.Cancel(); }
+  QProgressBar* Progress() const { return progress_; }
+
+ signals:
+  // A game of the list was loaded into the main window.
+  void gameLoaded();
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildButtons(QWidget* bar);
+  void Refresh();
+  void Say(const QString& text);
+  bool Ask(const QString& question);
+  void PollTransfer();
+  void EndTransfer();
+
+  TApplication& app_;
+  TDatabaseWindowOptions options_;
+  TDatabaseBrowser browser_;
+  DBListModel* model_ = nullptr;
+  QMenuBar* menuBar_ = nullptr;
+  QLabel* header_ = nullptr;
+  QTableView* table_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QTimer* timer_ = nullptr;
+  QStringList messages_;
+
+  // The transfer running: kind, files, and what the job wrote (read after Join).
+  TBackgroundJob job_;
+  bool importing_ = false;
+  std::string transferPdn_, transferDb_;
+  TPdnTransferResult transferResult_;
+};
+
+}  // namespace quorlin::gui
