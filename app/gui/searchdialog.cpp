@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/application.h"
+#include "app/headersearch.h"
 #include "rules/variants.h"
 
 namespace quorlin::gui {
@@ -148,7 +149,10 @@ bool SearchDialog::StartSearch() {
   message_->clear();
   // The header pass reads index records only and is quick.
   TDBList candidates;
-  SearchDatabase(db, criteria, /*positionSearch=*/false, TDColor::white, 0, candidates);
+  if (!HeaderPass(db, criteria, candidates)) {
+    message_->setText(Q(db.LastError));
+    return false;
+  }
   if (!Position->isChecked()) {
     Finish(std::move(candidates));
     return true;
