@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/settings.h"
+#include "app/timechoices.h"
 #include "app/translations.h"
 
 namespace quorlin::gui {
@@ -47,6 +49,14 @@ NewGameDialog::NewGameDialog(const std::vector<std::string>& engines, int userRa
   form->addRow(T("Engine"), engineRow);
   connect(randomEngine_, &QCheckBox::toggled, engine_, &QWidget::setDisabled);
 
+  time_ = new QComboBox;
+  for (const TTimeChoice& t : kTimeChoices) {
+    time_->addItem(t.text);
+    if (Settings.GameTime.load() == t.kind && Settings.TimeControlMin.load() == t.amount)
+      time_->setCurrentIndex(time_->count() - 1);
+  }
+  form->addRow(T("Time"), time_);
+
   rated_ = new QCheckBox(QString("%1 (%2)").arg(T("Rating")).arg(userRating));
   form->addRow(QString(), rated_);
   connect(analysis_, &QRadioButton::toggled, this, [this](bool on) {
@@ -57,7 +67,13 @@ NewGameDialog::NewGameDialog(const std::vector<std::string>& engines, int userRa
   });
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+    // The time control chosen becomes the setting the clock is set from.
+    const TTimeChoice& t = kTimeChoices[time_->currentIndex()];
+    Settings.GameTime = t.kind;
+    Settings.TimeControlMin = t.amount;
+    accept();
+  });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

@@ -1,7 +1,7 @@
 #pragma once
 // The new-game window: play against the engine or analyse, the start position
-// (the variant's, or a random ballot), the user's colour, the engine and
-// whether the game is rated.
+// (the variant's, or a random ballot), the user's colour, the engine, the
+// time control and whether the game is rated.
 #include <QDialog>
 #include <string>
 #include <vector>
@@ -28,6 +28,7 @@ class NewGameDialog : public QDialog {
   QCheckBox* randomEngine_;
   QComboBox* engine_;
   QCheckBox* rated_;
+  QComboBox* time_;
 };
 
 }  // namespace quorlin::gui

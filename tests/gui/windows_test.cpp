@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include "app/gui/dblistmodel.h"
 #include "app/gui/gameinfodialog.h"
 #include "app/gui/mainwindow.h"
+#include "app/gui/newgamedialog.h"
 #include "app/gui/problemwindow.h"
 #include "app/gui/searchdialog.h"
 #include "app/gui/secondarywindows.h"
@@ -32,6 +35,7 @@
 #include "app/gui/setupdialog.h"
 #include "app/positionsetup.h"
 #include "app/settings.h"
+#include "app/timechoices.h"
 #include "games/database.h"
 #include "games/pdnfile.h"
 #include "gui_sandbox.h"
@@ -550,6 +554,20 @@ class WindowsTest : public QObject {
     QCOMPARE(Hub()->Messages().size(), said + 1);
     QVERIFY2(Hub()->Messages().back().contains("a1"), qPrintable(Hub()->Messages().back()));
     QCOMPARE(Shown().Moves.size(), nodes);
+  }
+
+  // --- New game -----------------------------------------------------------------------------------
+
+  void newGameWindowSetsTheTimeControl() {
+    NewGameDialog dialog(app->EngineFiles(), 2000, w.get());
+    auto* time = dialog.findChildren<QComboBox*>().back();
+    QCOMPARE(time->count(), int(kTimeChoices.size()));
+    time->setCurrentIndex(5);  // 10 seconds per move
+    auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    ok->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(Settings.GameTime.load(), kTimePerMove);
+    QCOMPARE(Settings.TimeControlMin.load(), 10);
   }
 
   // --- Settings ----------------------------------------------------------------------------------
