@@ -5,22 +5,24 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableView>
+#include <QListView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QToolButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
 
 #include "app/application.h"
 #include "app/gui/dblistmodel.h"
+#include "app/gui/dbrowdelegate.h"
 #include "app/gui/downloadwindow.h"
 #include "app/gui/gameinfodialog.h"
 #include "app/gui/searchdialog.h"
@@ -46,54 +48,40 @@ DatabaseWindow::DatabaseWindow(TApplication& app, TDatabaseWindowOptions options
     : QWidget(parent, Qt::Window), app_(app), options_(options), browser_(app.Database()) {
   setWindowTitle(tr("Database"));
   setAcceptDrops(true);
-  resize(820, 560);
   model_ = new DBListModel(browser_, this);
 
-  auto* layout = new QVBoxLayout(this);
+  panel_ = new QWidget(this);
+  auto* layout = new QVBoxLayout(panel_);
   layout->setContentsMargins(6, 6, 6, 6);
-  menuBar_ = new QMenuBar(this);
-  layout->setMenuBar(menuBar_);
-  BuildMenus();
-
-  header_ = new QLabel(this);
-  QFont bold = header_->font();
-  bold.setBold(true);
-  header_->setFont(bold);
+  header_ = new QLabel(panel_);
+  header_->setWordWrap(true);
+  QFont font = header_->font();
+  font.setPointSize(kDBListFontSize * 3 / 4);  // the list's 15 pixels, in points
+  header_->setFont(font);
   layout->addWidget(header_);
 
-  table_ = new QTableView(this);
+  table_ = new QListView(panel_);
+  table_->setFont(font);
   table_->setModel(model_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setModelColumn(kColPlayers);
+  table_->setItemDelegate(new DBRowDelegate(*model_, table_));
+  // One height for every row: the view never measures rows it does not show.
+  table_->setUniformItemSizes(true);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->setAlternatingRowColors(true);
-  table_->setShowGrid(false);
-  table_->setWordWrap(false);
-  // Fixed sizes: measuring contents would read every row of the database.
-  table_->verticalHeader()->hide();
-  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-  QHeaderView* columns = table_->horizontalHeader();
-  columns->setSectionResizeMode(QHeaderView::Interactive);
-  columns->setSectionResizeMode(kColEvent, QHeaderView::Stretch);
-  const QFontMetrics fm = table_->fontMetrics();
-  columns->resizeSection(kColPlayers, 300);
-  columns->resizeSection(kColDate, fm.horizontalAdvance("0000.00.00") + 16);
-  columns->resizeSection(kColResult, fm.horizontalAdvance("Result") + 16);
-  columns->resizeSection(kColLength, fm.horizontalAdvance("Moves") + 16);
-  columns->resizeSection(kColFlags, fm.horizontalAdvance("Flags") + 16);
+  table_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  table_->viewport()->installEventFilter(this);
   layout->addWidget(table_, 1);
-  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (current.isValid()) browser_.SetCurPos(current.row() + 1);
-          });
-  connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+  connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+    if (current.isValid()) browser_.SetCurPos(current.row() + 1);
+  });
+  connect(table_, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
     ChooseRow(index.row() + 1);
-    LoadCurrentGame();
+    if (LoadCurrentGame()) close();
   });
 
   auto* progressRow = new QHBoxLayout;
-  progress_ = new QProgressBar(this);
-  cancel_ = new QPushButton(tr("Cancel"), this);
+  progress_ = new QProgressBar(panel_);
+  cancel_ = new QPushButton(tr("Cancel"), panel_);
   connect(cancel_, &QPushButton::clicked, this, [this] { CancelTransfer(); });
   progressRow->addWidget(progress_, 1);
   progressRow->addWidget(cancel_);
@@ -101,14 +89,14 @@ DatabaseWindow::DatabaseWindow(TApplication& app, TDatabaseWindowOptions options
   cancel_->hide();
   layout->addLayout(progressRow);
 
-  auto* bar = new QWidget(this);
-  BuildButtons(bar);
-  layout->addWidget(bar);
+  BuildDrawer();
+  BuildButtons();
 
   timer_ = new QTimer(this);
   timer_->setInterval(50);
   connect(timer_, &QTimer::timeout, this, [this] { PollTransfer(); });
 
+  resize(1000, 600);
   browser_.ShowAll();
   Refresh();
 }
@@ -121,66 +109,109 @@ DatabaseWindow::~DatabaseWindow() {
   }
 }
 
-void DatabaseWindow::BuildMenus() {
-  QMenu* db = menuBar_->addMenu(tr("Database"));
-  db->addAction(tr("Open..."), this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open database"), Q(BasesFolder()),
+void DatabaseWindow::BuildDrawer() {
+  drawer_ = new QMenu(this);
+  drawer_->addAction(tr("Open Database"), this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Database"), Q(BasesFolder()),
                                                       tr("Databases (*.abd)"));
     if (!path.isEmpty()) OpenDatabase(path);
   });
-  db->addAction(tr("Create..."), this, [this] {
+  drawer_->addAction(tr("Create Database"), this, [this] {
     bool ok = false;
-    const QString name = QInputDialog::getText(this, tr("Create database"), tr("Name:"), QLineEdit::Normal, {}, &ok);
+    const QString name =
+        QInputDialog::getText(this, tr("Create Database"), tr("Name:"), QLineEdit::Normal, {}, &ok);
     if (ok) CreateDatabase(name);
   });
-  db->addAction(tr("Clean up"), this, [this] { CleanUp(); });
-  db->addAction(tr("Delete database"), this, [this] { DeleteDatabase(); });
-  db->addSeparator();
-  db->addAction(tr("Import PDN..."), this, [this] {
+  drawer_->addAction(tr("Clean up Database"), this, [this] { CleanUp(); });
+  drawer_->addAction(tr("Delete Database"), this, [this] { DeleteDatabase(); });
+  drawer_->addSeparator();
+  drawer_->addAction(tr("Import PDN..."), this, [this] {
     const QString path = QFileDialog::getOpenFileName(this, tr("Import PDN"), {}, tr("PDN files (*.pdn *.PDN)"));
     if (!path.isEmpty()) StartImport(path);
   });
-  db->addAction(tr("Export PDN..."), this, [this] {
+  drawer_->addAction(tr("Export PDN..."), this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, tr("Export PDN"), {}, tr("PDN files (*.pdn)"));
     if (!path.isEmpty()) StartExport(path);
   });
-  db->addSeparator();
-  db->addAction(tr("Download Bases"), this, [this] { OpenDownloadWindow(); });
-  db->addSeparator();
-  db->addAction(tr("Close window"), this, [this] { close(); });
-
-  QMenu* game = menuBar_->addMenu(tr("Game"));
-  game->addAction(tr("Load"), this, [this] { LoadCurrentGame(); });
-  game->addAction(tr("Save..."), this, [this] { SaveGame(); });
-  game->addAction(tr("Delete / undelete"), this, [this] { DeleteOrUndelete(); });
-  game->addAction(tr("Search..."), this, [this] { OpenSearch(); });
-  game->addAction(tr("Show all games"), this, [this] { ShowAll(); });
+  drawer_->addSeparator();
+  drawer_->addAction(tr("Download Bases"), this, [this] { OpenDownloadWindow(); });
 }
 
-void DatabaseWindow::BuildButtons(QWidget* bar) {
-  auto* row = new QHBoxLayout(bar);
-  row->setContentsMargins(0, 0, 0, 0);
+void DatabaseWindow::BuildButtons() {
   const struct {
     const char* name;
     const char* text;
-    void (DatabaseWindow::*run)();
-  } kButtons[] = {
-      {"load", "Load", nullptr},
-      {"save", "Save", &DatabaseWindow::SaveGame},
-      {"search", "Search", &DatabaseWindow::OpenSearch},
-      {"delete", "Delete", &DatabaseWindow::DeleteOrUndelete},
-      {"end", "End", &DatabaseWindow::ScrollToEnd},
-      {"all", "All", &DatabaseWindow::ShowAll},
+    const char* tip;
+  } kButtons[kDBButtonCount] = {
+      {"open", "\u2630", "Databases"},     {"load", "Load", "Load the game"},
+      {"save", "Save", "Save the game"},   {"search", "Search", "Search"},
+      {"delete", "Del", "Delete or undelete"}, {"end", "\u2193", "End of the list"},
+      {"all", "All", "Every game"},
   };
-  for (const auto& b : kButtons) {
-    auto* button = new QPushButton(tr(b.text), bar);
-    button->setObjectName(b.name);
-    if (b.run)
-      connect(button, &QPushButton::clicked, this, [this, run = b.run] { (this->*run)(); });
-    else
-      connect(button, &QPushButton::clicked, this, [this] { LoadCurrentGame(); });
-    row->addWidget(button);
+  for (int b = 0; b < kDBButtonCount; ++b) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(kButtons[b].name);
+    button->setText(tr(kButtons[b].text));
+    button->setToolTip(tr(kButtons[b].tip));
+    button->setFocusPolicy(Qt::NoFocus);
+    buttons_[b] = button;
   }
+  connect(buttons_[kDBOpenButton], &QToolButton::clicked, this, [this] {
+    drawer_->popup(buttons_[kDBOpenButton]->mapToGlobal(QPoint(0, 0)));
+  });
+  connect(buttons_[kDBLoadButton], &QToolButton::clicked, this, [this] {
+    if (browser_.IsOpen() && LoadCurrentGame()) close();
+  });
+  connect(buttons_[kDBSaveButton], &QToolButton::clicked, this, [this] { SaveGame(); });
+  connect(buttons_[kDBSearchButton], &QToolButton::clicked, this, [this] { OpenSearch(); });
+  connect(buttons_[kDBDelButton], &QToolButton::clicked, this, [this] { DeleteOrUndelete(); });
+  connect(buttons_[kDBEndButton], &QToolButton::clicked, this, [this] { ScrollToEnd(); });
+  connect(buttons_[kDBAllButton], &QToolButton::clicked, this, [this] { ShowAll(); });
+}
+
+void DatabaseWindow::LayoutWindow() {
+  const TDBWindowLayout l = ComputeDBWindowLayout(width(), height());
+  auto rect = [](const TPixelRect& r) { return QRect(r.x, r.y, r.w, r.h); };
+  panel_->setGeometry(rect(l.panel));
+  QFont font = buttons_[0]->font();
+  font.setPixelSize(std::max(9, l.buttonSize / 4));
+  for (int b = 0; b < kDBButtonCount; ++b) {
+    buttons_[b]->setGeometry(rect(l.buttons[b]));
+    buttons_[b]->setFont(b == kDBOpenButton || b == kDBEndButton ? QFont(font.family(), -1) : font);
+    if (b == kDBOpenButton || b == kDBEndButton) {
+      QFont symbol = font;
+      symbol.setPixelSize(std::max(12, l.buttonSize / 2));
+      buttons_[b]->setFont(symbol);
+    }
+  }
+  const bool narrow = l.panel.w < kNarrowListWidth;
+  if (narrow != model_->Narrow()) {
+    model_->SetNarrow(narrow);
+    table_->reset();
+    Refresh();
+  }
+}
+
+void DatabaseWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayoutWindow();
+}
+
+bool DatabaseWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The right button ticks or unticks the row under the pointer.
+  if (watched == table_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    auto* e = static_cast<QMouseEvent*>(event);
+    if (e->button() == Qt::RightButton) {
+      const QModelIndex index = table_->indexAt(e->position().toPoint());
+      if (index.isValid()) {
+        ChooseRow(index.row() + 1);
+        const bool ticked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        model_->setData(index, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+      }
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void DatabaseWindow::Refresh() {
@@ -189,7 +220,7 @@ void DatabaseWindow::Refresh() {
   const int pos = browser_.CurPos();
   if (pos >= 1 && pos <= browser_.Count()) {
     const QModelIndex index = model_->index(pos - 1, 0);
-    table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     table_->scrollTo(index);
   }
 }
@@ -226,7 +257,7 @@ bool DatabaseWindow::CreateDatabase(const QString& name) {
 void DatabaseWindow::ChooseRow(int listIndex) {
   browser_.SetCurPos(listIndex);
   const QModelIndex index = model_->index(browser_.CurPos() - 1, 0);
-  table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
 }
 
 bool DatabaseWindow::LoadCurrentGame() {
@@ -412,6 +443,7 @@ void DatabaseWindow::closeEvent(QCloseEvent* event) {
     job_.Join();
     EndTransfer();
   }
+  if (browser_.IsOpen()) SaveNamesIfNeeded(browser_.Db());
   event->accept();
 }
 

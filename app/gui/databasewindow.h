@@ -8,18 +8,21 @@
 // A .pdn file dropped on the window is imported.
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <memory>
 
 #include "app/backgroundjob.h"
 #include "app/dbbrowser.h"
+#include "app/dblistlayout.h"
 #include "app/pdntransfer.h"
 
 class QLabel;
-class QMenuBar;
+class QListView;
+class QMenu;
 class QProgressBar;
 class QPushButton;
-class QTableView;
 class QTimer;
+class QToolButton;
 
 namespace quorlin {
 class TApplication;
@@ -41,9 +44,10 @@ class DatabaseWindow : public QWidget {
 
   TDatabaseBrowser& Browser() { return browser_; }
   DBListModel* Model() const { return model_; }
-  QTableView* Table() const { return table_; }
+  QListView* Table() const { return table_; }
   QLabel* Header() const { return header_; }
-  QMenuBar* Menus() const { return menuBar_; }
+  QMenu* Drawer() const { return drawer_; }
+  QToolButton* Button(int button) const { return buttons_[button]; }
   const QStringList& Messages() const { return messages_; }
 
   // --- What a user does --------------------------------------------------------------
@@ -79,10 +83,13 @@ class DatabaseWindow : public QWidget {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void BuildMenus();
-  void BuildButtons(QWidget* bar);
+  void BuildDrawer();
+  void BuildButtons();
+  void LayoutWindow();
   void Refresh();
   void Say(const QString& text);
   bool Ask(const QString& question);
@@ -93,9 +100,11 @@ class DatabaseWindow : public QWidget {
   TDatabaseWindowOptions options_;
   TDatabaseBrowser browser_;
   DBListModel* model_ = nullptr;
-  QMenuBar* menuBar_ = nullptr;
+  QMenu* drawer_ = nullptr;
+  QWidget* panel_ = nullptr;
+  std::array<QToolButton*, kDBButtonCount> buttons_{};
   QLabel* header_ = nullptr;
-  QTableView* table_ = nullptr;
+  QListView* table_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QTimer* timer_ = nullptr;

@@ -11,7 +11,7 @@ int DBListModel::columnCount(const QModelIndex& parent) const { return parent.is
 
 const TDBRowText& DBListModel::Row(int listIndex) const {
   if (cachedIndex_ != listIndex) {
-    ReadDBRow(browser_.Db(), browser_.Entry(listIndex).num, /*narrow=*/false, cached_);
+    ReadDBRow(browser_.Db(), browser_.Entry(listIndex).num, narrow_, cached_);
     cachedIndex_ = listIndex;
     ++recordsRead_;
   }
@@ -68,6 +68,13 @@ bool DBListModel::setData(const QModelIndex& index, const QVariant& value, int r
   if (browser_.Entry(listIndex).selected != want) browser_.ToggleSelected(listIndex);
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;
+}
+
+void DBListModel::SetNarrow(bool narrow) {
+  if (narrow == narrow_) return;
+  narrow_ = narrow;
+  cachedIndex_ = 0;
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, kColCount - 1));
 }
 
 void DBListModel::Reload() {

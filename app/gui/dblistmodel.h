@@ -26,6 +26,11 @@ class DBListModel : public QAbstractTableModel {
 
   // The browser's list changed (another database, a search, marks written).
   void Reload();
+  // Texts of list row `row` (0-based), read on demand.
+  const TDBRowText& RowAt(int row) const { return Row(row + 1); }
+  // Two-line rows with the year alone (a narrow list); rows are read again.
+  void SetNarrow(bool narrow);
+  bool Narrow() const { return narrow_; }
   // Index records read since the last Reload (the cost of what was shown).
   int RecordsRead() const { return recordsRead_; }
 
@@ -36,6 +41,7 @@ class DBListModel : public QAbstractTableModel {
   mutable int cachedIndex_ = 0;  // list index of cached_, 0 none
   mutable TDBRowText cached_;
   mutable int recordsRead_ = 0;
+  bool narrow_ = false;
 };
 
 }  // namespace quorlin::gui

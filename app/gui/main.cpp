@@ -104,6 +104,7 @@ struct TOptions {
   std::string db;             // database to open first
   std::string measureDb;
   int width = 1180, height = 760;
+  bool sizeGiven = false;
   double analyse = 0;
   bool reversed = false;
   bool coordinates = false;
@@ -163,6 +164,7 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       } else if (a == "--size") {
         const size_t x = v->find('x');
         if (x == std::string::npos) throw std::invalid_argument("size");
+        o.sizeGiven = true;
         o.width = std::stoi(v->substr(0, x));
         o.height = std::stoi(v->substr(x + 1));
         if (o.width < 200 || o.height < 200 || o.width > 8000 || o.height > 8000)
@@ -416,8 +418,8 @@ int main(int argc, char** argv) {
   MainWindow w(app, windowOptions);
   int rc = 0;
   if (!o.screenshot.empty() && !o.window.empty()) {
-    w.resize(o.width, o.height);
-    rc = SetUpPosition(app, o) ? WindowScreenshot(w, o.window, o.db, o.screenshot, 0, 0) : 2;
+    rc = SetUpPosition(app, o) ? WindowScreenshot(w, o.window, o.db, o.screenshot, o.sizeGiven ? o.width : 0,
+                                                    o.sizeGiven ? o.height : 0) : 2;
   } else if (!o.screenshot.empty()) {
     rc = Screenshot(app, w, o);
   } else if (!o.measureDb.empty()) {

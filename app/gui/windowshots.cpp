@@ -6,7 +6,7 @@
 #include <QSpinBox>
 #include <QPixmap>
 #include <QScrollBar>
-#include <QTableView>
+#include <QListView>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -106,7 +106,7 @@ int MeasureDatabaseWindow(MainWindow& main, const std::string& db) {
   DatabaseWindow* window = main.Windows()->OpenDatabaseWindow();
   window->resize(900, 700);
   Settle(200);
-  QTableView* table = window->Table();
+  QListView* table = window->Table();
   auto t0 = std::chrono::steady_clock::now();
   if (!OpenForTool(window, db)) return 2;
   table->viewport()->repaint();

@@ -13,7 +13,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QSpinBox>
-#include <QTableView>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
