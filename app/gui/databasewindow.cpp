@@ -278,16 +278,19 @@ void DatabaseWindow::SaveGame() {
     return;
   }
   GameInfoDialog dialog(app_, this);
-  if (dialog.exec() == QDialog::Accepted) {
-    browser_.ShowAllAt(browser_.Scroll(), browser_.CurPos());
-    Refresh();
-  }
+  if (dialog.exec() == QDialog::Accepted) ShowSaved();
 }
 
 void DatabaseWindow::DeleteOrUndelete() {
   std::string error;
   if (!browser_.DeleteOrUndelete(error)) Say(Q(error));
   model_->Reload();
+}
+
+void DatabaseWindow::ShowSaved() {
+  browser_.ShowAll();
+  Refresh();
+  ScrollToEnd();
 }
 
 void DatabaseWindow::ShowAll() {

@@ -60,6 +60,8 @@ class DatabaseWindow : public QWidget {
   void SaveGame();
   void DeleteOrUndelete();
   void ShowAll();
+  // After a save: every game, scrolled to the end.
+  void ShowSaved();
   void ScrollToEnd();
   void OpenSearch();
   void ShowFound(TDBList found);

@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/dbrows.h"
+#include "app/positionsetup.h"
 
 namespace quorlin::gui {
 
@@ -68,8 +69,14 @@ GameInfoDialog::GameInfoDialog(TApplication& app, QWidget* parent) : QDialog(par
     row->addWidget(elo);
     form->addRow(label, row);
   };
-  player(tr("White:"), White, WhiteElo, WhiteTitle);
-  player(tr("Black:"), Black, BlackElo, BlackTitle);
+  // The first row names the side that moves first, as the variant calls it.
+  std::pair<std::string, std::string> sides;
+  {
+    auto game = app_.LockGame();
+    sides = SetupSideTexts(game->Params);
+  }
+  player(Q(sides.first) + ":", White, WhiteElo, WhiteTitle);
+  player(Q(sides.second) + ":", Black, BlackElo, BlackTitle);
   Tournament = new QLineEdit(this);
   form->addRow(tr("Tournament:"), Tournament);
   auto* roundRow = new QHBoxLayout;

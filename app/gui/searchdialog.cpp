@@ -201,6 +201,8 @@ void SearchDialog::Finish(TDBList list) {
   const int count = list.count;
   if (found_) found_(std::move(list));
   message_->setText(tr("%n game(s) found.", nullptr, count));
+  // The found games are in the database window's list: the search window closes.
+  if (isVisible()) accept();
 }
 
 QString SearchDialog::Message() const { return message_->text(); }

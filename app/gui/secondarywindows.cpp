@@ -51,7 +51,7 @@ void SecondaryWindows::AddMenuItems() {
   add(db, "search", tr("Search..."), QKeySequence::Find, [this] { Database()->OpenSearch(); });
   add(db, "gameInfo", tr("Game information..."), QKeySequence("Ctrl+I"), [this] {
     GameInfoDialog dialog(app_, &main_);
-    if (dialog.exec() == QDialog::Accepted && database_) database_->ShowAll();
+    if (dialog.exec() == QDialog::Accepted && database_) database_->ShowSaved();
   });
   add(db, "previousGame", tr("Previous game"), QKeySequence("Ctrl+PgUp"), [this] { StepGame(-1); });
   add(db, "nextGame", tr("Next game"), QKeySequence("Ctrl+PgDown"), [this] { StepGame(1); });

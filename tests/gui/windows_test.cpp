@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QFile>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -306,6 +307,25 @@ class WindowsTest : public QObject {
     QCOMPARE(Headers(path).size(), size_t(2));
     QCOMPARE(Shown().WhiteName, before.WhiteName);
     QCOMPARE(Shown().DBGameNo, before.DBGameNo);
+  }
+
+  void firstPlayerRowNamesTheSideThatMovesFirst_data() {
+    QTest::addColumn<int>("variant");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("Russian") << int(kRussian) << "White:";
+    QTest::newRow("English") << int(kEnglish) << "Black:";
+  }
+
+  void firstPlayerRowNamesTheSideThatMovesFirst() {
+    QFETCH(int, variant);
+    QFETCH(QString, first);
+    NewGame(variant);
+    GameInfoDialog info(*app, w.get());
+    auto* form = info.findChild<QFormLayout*>();
+    QVERIFY(form);
+    auto* label = qobject_cast<QLabel*>(form->itemAt(0, QFormLayout::LabelRole)->widget());
+    QVERIFY(label);
+    QCOMPARE(label->text(), first);
   }
 
   void saveWithoutADatabaseSaysSo() {
