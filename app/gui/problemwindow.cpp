@@ -3,17 +3,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/application.h"
-#include "app/dbrows.h"
+#include "app/dbbrowser.h"
 #include "app/gamenavigation.h"
 #include "app/positionsetup.h"
 
 namespace quorlin::gui {
 
-ProblemWindow::ProblemWindow(TApplication& app, QWidget* parent) : QWidget(parent, Qt::Window), app_(app) {
+ProblemWindow::ProblemWindow(TApplication& app, TDatabaseBrowser& list, QWidget* parent)
+    : QWidget(parent, Qt::Window), app_(app), list_(list) {
   setWindowTitle(tr("Problems"));
   title_ = new QLabel(this);
   QFont big = title_->font();
@@ -28,10 +30,12 @@ ProblemWindow::ProblemWindow(TApplication& app, QWidget* parent) : QWidget(paren
     const char* text;
     std::function<void()> run;
   } kButtons[] = {
-      {"previous", "\u25C0 Previous", [this] { Previous(); }},
+      {"previous", "\u25C0", [this] { Previous(); }},
+      {"next", "\u25B6", [this] { Next(); }},
+      {"random", "Random", [this] { Random(); }},
       {"restart", "Restart", [this] { Restart(); }},
       {"solution", "Solution", [this] { ShowSolution(); }},
-      {"next", "Next \u25B6", [this] { Next(); }},
+      {"leave", "Leave", [this] { Leave(); }},
   };
   for (const auto& b : kButtons) {
     auto* button = new QPushButton(tr(b.text), this);
@@ -53,41 +57,53 @@ ProblemWindow::ProblemWindow(TApplication& app, QWidget* parent) : QWidget(paren
   Reload();
 }
 
+int ProblemWindow::Count() const { return list_.Count(); }
+
 void ProblemWindow::Reload() {
-  games_.clear();
-  current_ = -1;
-  TQuorlinDB& db = app_.Database();
-  if (db.DBOpened) {
-    TGameHeader h;
-    for (int n = 1; n <= db.DBSize; ++n)
-      if (ReadIndexRecord(db, n, h) && !(h.Flags & kHeaderFlagDeleted)) games_.push_back(n);
-  }
+  current_ = 0;
   Refresh();
 }
 
-bool ProblemWindow::ShowProblem(int index) {
-  if (index < 0 || index >= Count()) return false;
+bool ProblemWindow::ShowProblem(int pos) {
+  if (pos < 1 || pos > Count()) return false;
+  list_.SetCurPos(pos);
   TGame game;
-  if (!ReadGame(app_.Database(), games_[index], /*keep=*/false, /*showFrom=*/-1, game)) {
-    status_->setText(QString::fromStdString(app_.Database().LastError));
+  std::string error;
+  if (!list_.ReadCurrentGame(game, error)) {
+    status_->setText(QString::fromStdString(error));
     return false;
   }
   // Every game shown here is a problem: the moves stored are its solution.
   game.Header.Medals |= 1;
-  current_ = index;
-  app_.LoadGame(std::move(game), 0);
+  current_ = pos;
+  app_.LoadGame(std::move(game));
   Refresh();
   emit problemShown();
   return true;
 }
 
+bool ProblemWindow::Next() { return ShowProblem(current_ >= 1 && current_ < Count() ? current_ + 1 : 1); }
+
+bool ProblemWindow::Previous() { return ShowProblem(current_ > 1 ? current_ - 1 : Count()); }
+
+bool ProblemWindow::Random() {
+  if (Count() == 0) return false;
+  return ShowProblem(1 + QRandomGenerator::global()->bounded(Count()));
+}
+
+void ProblemWindow::Leave() {
+  app_.EditGame([](TGame& g) { g.Header.Medals &= ~1; });
+  current_ = 0;
+  Refresh();
+}
+
 void ProblemWindow::Restart() {
-  if (current_ >= 0) app_.GoToNode(0, true);
+  if (current_ > 0) app_.GoToNode(0, true);
   Refresh();
 }
 
 void ProblemWindow::ShowSolution() {
-  if (current_ < 0) return;
+  if (current_ == 0) return;
   int last = 0;
   {
     auto game = app_.LockGame();
@@ -98,7 +114,7 @@ void ProblemWindow::ShowSolution() {
 }
 
 bool ProblemWindow::Solved() const {
-  if (current_ < 0) return false;
+  if (current_ == 0) return false;
   auto game = app_.LockGame();
   TChildList kids;
   return game->CurMovPos > 0 && (game->Header.Medals & 1) && GetChildren(*game, game->CurMovPos, kids) == 0;
@@ -109,16 +125,16 @@ QString ProblemWindow::Status() const { return status_->text(); }
 void ProblemWindow::Refresh() {
   if (Count() == 0) {
     title_->setText(tr("No problems"));
-    status_->setText(app_.Database().DBOpened ? tr("The open database holds no games.")
-                                              : tr("Open a database of problems first."));
+    status_->setText(list_.IsOpen() ? tr("The list of the database window holds no games.")
+                                    : tr("Open a database of problems first."));
     return;
   }
-  if (current_ < 0) {
+  if (current_ == 0) {
     title_->setText(tr("%n problem(s)", nullptr, Count()));
     status_->setText(tr("Press Next to start."));
     return;
   }
-  title_->setText(tr("Problem %1 of %2").arg(current_ + 1).arg(Count()));
+  title_->setText(tr("Problem %1 of %2").arg(current_).arg(Count()));
   if (Solved()) {
     status_->setText(tr("Correct! The problem is solved."));
     return;

@@ -1,17 +1,18 @@
 #pragma once
-// The problem window: steps through the games of the open database as
-// problems. The chosen one is shown in the main window at its start, where
-// each move the user makes is compared with the stored solution (the
-// solution's replies are played for the other side); the window says whether
-// the problem is solved, and can start it again or show the solution.
+// The problem window: steps through the games of the database window's list
+// as problems (previous, next, random). The chosen one is shown in the main
+// window at its start, where each move the user makes is compared with the
+// stored solution (the solution's replies are played for the other side);
+// the window says whether the problem is solved, can start it again or show
+// the solution, and "Leave" turns the shown game back into an ordinary game.
 #include <QWidget>
-#include <vector>
 
 class QLabel;
 class QTimer;
 
 namespace quorlin {
 class TApplication;
+class TDatabaseBrowser;
 }
 
 namespace quorlin::gui {
@@ -19,18 +20,22 @@ namespace quorlin::gui {
 class ProblemWindow : public QWidget {
   Q_OBJECT
  public:
-  ProblemWindow(TApplication& app, QWidget* parent = nullptr);
+  // `list`: the database window's list of games.
+  ProblemWindow(TApplication& app, TDatabaseBrowser& list, QWidget* parent = nullptr);
 
-  int Count() const { return static_cast<int>(games_.size()); }
-  int Current() const { return current_; }  // 0-based, -1 none
-  // Reads the open database's undeleted games as the problem list.
+  int Count() const;
+  int Current() const { return current_; }  // list position shown, 0 none
+  // Starts again from the list's current position.
   void Reload();
-  // Shows problem `index` (0-based) in the main window; false when there is
-  // no such problem or it cannot be read.
-  bool ShowProblem(int index);
-  bool Next() { return ShowProblem(current_ + 1 < Count() ? current_ + 1 : 0); }
-  bool Previous() { return ShowProblem(current_ > 0 ? current_ - 1 : Count() - 1); }
+  // Shows the game at list position `pos` (1-based) as a problem in the main
+  // window; false when there is no such position or the game cannot be read.
+  bool ShowProblem(int pos);
+  bool Next();
+  bool Previous();
+  bool Random();
   void Restart();
+  // The shown game stops being a problem (in memory only).
+  void Leave();
   // Plays the stored solution on the board (a look at the answer).
   void ShowSolution();
   // The shown game has reached the end of the stored solution.
@@ -44,8 +49,8 @@ class ProblemWindow : public QWidget {
   void Refresh();
 
   TApplication& app_;
-  std::vector<int> games_;  // game numbers in the database
-  int current_ = -1;
+  TDatabaseBrowser& list_;
+  int current_ = 0;
   QLabel* title_ = nullptr;
   QLabel* status_ = nullptr;
   QTimer* timer_ = nullptr;

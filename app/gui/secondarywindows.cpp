@@ -101,7 +101,7 @@ DatabaseWindow* SecondaryWindows::OpenDatabaseWindow() {
 }
 
 ProblemWindow* SecondaryWindows::OpenProblemWindow() {
-  if (!problems_) problems_ = new ProblemWindow(app_, &main_);
+  if (!problems_) problems_ = new ProblemWindow(app_, Database()->Browser(), &main_);
   problems_->Reload();
   problems_->show();
   problems_->raise();

@@ -495,6 +495,13 @@ class WindowsTest : public QObject {
     QTRY_VERIFY(problems->Status().contains("Correct"));
     problems->Restart();
     QCOMPARE(Shown().CurMovPos, 0);
+    QVERIFY(problems->Random());
+    QCOMPARE(problems->Current(), 1);
+    problems->Leave();
+    QCOMPARE(Shown().Header.Medals & 1, 0);
+    const TUserMoveResult free = move("50", "45");  // an ordinary game again: any legal move stays
+    QVERIFY(free.Accepted && !free.WrongMove);
+    QVERIFY(Shown().CurMovPos > 0);
     problems->close();
   }
 
