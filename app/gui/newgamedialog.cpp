@@ -7,10 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "app/settings.h"
-#include "app/timechoices.h"
+#include "app/clock.h"
 #include "app/translations.h"
 
 namespace quorlin::gui {
@@ -49,13 +51,16 @@ NewGameDialog::NewGameDialog(const std::vector<std::string>& engines, int userRa
   form->addRow(T("Engine"), engineRow);
   connect(randomEngine_, &QCheckBox::toggled, engine_, &QWidget::setDisabled);
 
-  time_ = new QComboBox;
-  for (const TTimeChoice& t : kTimeChoices) {
-    time_->addItem(t.text);
-    if (Settings.GameTime.load() == t.kind && Settings.TimeControlMin.load() == t.amount)
-      time_->setCurrentIndex(time_->count() - 1);
-  }
-  form->addRow(T("Time"), time_);
+  time_ = new QSpinBox;
+  time_->setRange(1, 120);
+  time_->setValue(std::clamp(Settings.TimeControlMin.load(), 1, 120));
+  timeKind_ = new QComboBox;
+  timeKind_->addItems({"min/game", "sec/move"});
+  timeKind_->setCurrentIndex(Settings.GameTime.load() == kTimePerMove ? 1 : 0);
+  auto* timeRow = new QHBoxLayout;
+  timeRow->addWidget(time_);
+  timeRow->addWidget(timeKind_, 1);
+  form->addRow(T("Time"), timeRow);
 
   rated_ = new QCheckBox(QString("%1 (%2)").arg(T("Rating")).arg(userRating));
   form->addRow(QString(), rated_);
@@ -69,9 +74,8 @@ NewGameDialog::NewGameDialog(const std::vector<std::string>& engines, int userRa
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
     // The time control chosen becomes the setting the clock is set from.
-    const TTimeChoice& t = kTimeChoices[time_->currentIndex()];
-    Settings.GameTime = t.kind;
-    Settings.TimeControlMin = t.amount;
+    Settings.GameTime = timeKind_->currentIndex() == 1 ? kTimePerMove : kTimePerGame;
+    Settings.TimeControlMin = time_->value();
     accept();
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -11,6 +11,7 @@
 class QComboBox;
 class QCheckBox;
 class QRadioButton;
+class QSpinBox;
 
 namespace quorlin::gui {
 
@@ -28,7 +29,8 @@ class NewGameDialog : public QDialog {
   QCheckBox* randomEngine_;
   QComboBox* engine_;
   QCheckBox* rated_;
-  QComboBox* time_;
+  QSpinBox* time_;        // 1..120
+  QComboBox* timeKind_;   // minutes per game, seconds per move
 };
 
 }  // namespace quorlin::gui

@@ -587,9 +587,11 @@ class WindowsTest : public QObject {
 
   void newGameWindowSetsTheTimeControl() {
     NewGameDialog dialog(app->EngineFiles(), 2000, w.get());
-    auto* time = dialog.findChildren<QComboBox*>().back();
-    QCOMPARE(time->count(), int(kTimeChoices.size()));
-    time->setCurrentIndex(5);  // 10 seconds per move
+    auto* time = dialog.findChild<QSpinBox*>();
+    auto* kind = dialog.findChildren<QComboBox*>().back();
+    QCOMPARE(time->maximum(), 120);
+    time->setValue(10);
+    kind->setCurrentIndex(1);  // seconds per move
     auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
     ok->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
