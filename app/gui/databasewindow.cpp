@@ -370,10 +370,7 @@ bool DatabaseWindow::StartImport(const QString& pdnPath) {
   job_.Start([this, variant](TBackgroundJob& job) {
     transferResult_ = ImportPdn(transferPdn_, transferDb_, variant, &job);
   });
-  progress_->setRange(0, 0);
-  progress_->show();
-  cancel_->show();
-  timer_->start();
+  ShowTransferRunning();
   return true;
 }
 
@@ -395,11 +392,15 @@ bool DatabaseWindow::StartExport(const QString& pdnPath) {
   job_.Start([this, games](TBackgroundJob& job) {
     transferResult_ = ExportPdn(transferDb_, games, transferPdn_, &job);
   });
-  progress_->setRange(0, 0);
+  ShowTransferRunning();
+  return true;
+}
+
+void DatabaseWindow::ShowTransferRunning() {
+  progress_->setRange(0, 0);  // busy until the first progress report
   progress_->show();
   cancel_->show();
   timer_->start();
-  return true;
 }
 
 void DatabaseWindow::PollTransfer() {

@@ -95,6 +95,7 @@ class DatabaseWindow : public QWidget {
   void Refresh();
   void Say(const QString& text);
   bool Ask(const QString& question);
+  void ShowTransferRunning();
   void PollTransfer();
   void EndTransfer();
 

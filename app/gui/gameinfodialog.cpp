@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/application.h"
+#include "app/gui/showngame.h"
 #include "app/dbrows.h"
 #include "app/positionsetup.h"
 
@@ -181,11 +182,7 @@ bool GameInfoDialog::Save() {
     message_->setText(Q(error));
     return false;
   }
-  TGame copy;
-  {
-    auto game = app_.LockGame();
-    copy = *game;
-  }
+  TGame copy = CopyOfShownGame(app_);
   if (!SaveGameInfo(f, copy, app_.Database(), error)) {
     message_->setText(Q(error));
     return false;
@@ -202,11 +199,7 @@ bool GameInfoDialog::Save() {
 }
 
 void GameInfoDialog::Clear() {
-  TGame copy;
-  {
-    auto game = app_.LockGame();
-    copy = *game;
-  }
+  TGame copy = CopyOfShownGame(app_);
   ClearGameInfo(copy);
   TQuorlinDB none;
   SetForm(GameInfoFromGame(copy, none));

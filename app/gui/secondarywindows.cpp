@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "app/application.h"
+#include "app/gui/showngame.h"
 #include "app/gui/databasewindow.h"
 #include "app/gui/gameinfodialog.h"
 #include "app/gui/mainwindow.h"
@@ -129,11 +130,7 @@ void SecondaryWindows::CopyFen() {
 }
 
 bool SecondaryWindows::PasteFen(const QString& text) {
-  TGame copy;
-  {
-    auto game = app_.LockGame();
-    copy = *game;
-  }
+  TGame copy = CopyOfShownGame(app_);
   BeginSetup(copy);
   std::string error;
   const TFenImport read = SetupImportFEN(copy, text.toStdString(), error);
@@ -146,11 +143,7 @@ bool SecondaryWindows::PasteFen(const QString& text) {
 }
 
 bool SecondaryWindows::PastePdn(const QString& text) {
-  TGame copy;
-  {
-    auto game = app_.LockGame();
-    copy = *game;
-  }
+  TGame copy = CopyOfShownGame(app_);
   std::string error;
   const TPdnPaste pasted = quorlin::PastePdn(copy, text.toStdString(), error);
   if (pasted == TPdnPaste::Refused) Say(Q(error));
