@@ -896,7 +896,7 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
 }
 
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
-                 TPdnReadReport& report, const TPdnProgress& progress) {
+                 TPdnReadReport& report, const TPdnProgress& progress, const TPdnKeepGoing& keepGoing) {
   Lexer lex(text);
   GameReader reader(lex, defaultVariant, report);
   TGame game;
@@ -917,11 +917,13 @@ void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink
       report.stops.push_back({number, reader.FirstLine(), "", "the game could not be stored: " + error});
     }
     if (progress && number % kPdnProgressEvery == 0) progress(number, lex.Line());
+    if (keepGoing && !keepGoing(number, lex.Line())) break;
   }
 }
 
 bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, TPdnReadReport& report,
-                   std::string& error, const TPdnProgress& progress, int batchGames) {
+                   std::string& error, const TPdnProgress& progress, int batchGames,
+                   const TPdnKeepGoing& keepGoing) {
   report.gamesBefore = db.DBSize;
   report.databaseWarning = db.Warning;
   if (!BeginBatch(db, batchGames)) {
@@ -935,7 +937,7 @@ bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, 
         err = db.LastError;
         return false;
       },
-      report, progress);
+      report, progress, keepGoing);
   if (!EndBatch(db)) {
     error = db.LastError;
     return false;
@@ -944,7 +946,8 @@ bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, 
 }
 
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
-                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress) {
+                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress,
+                   const TPdnKeepGoing& keepGoing) {
   std::ifstream in(pdnPath, std::ios::binary);
   if (!in) {
     error = "cannot read \"" + pdnPath + "\"";
@@ -958,7 +961,7 @@ bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int de
     error = "cannot open the database \"" + dbPath + "\": " + db.LastError;
     return false;
   }
-  const bool imported = ImportPdnText(text, db, defaultVariant, report, error, progress);
+  const bool imported = ImportPdnText(text, db, defaultVariant, report, error, progress, kImportBatchGames, keepGoing);
   if (!CloseDatabase(db)) {
     error = "cannot close the database \"" + dbPath + "\": " + db.LastError;
     return false;

@@ -40,11 +40,15 @@ using TPdnGameSink = std::function<bool(TGame& game, int number, std::string& er
 // Called every `kPdnProgressEvery` games.
 using TPdnProgress = std::function<void(int gamesRead, int line)>;
 constexpr int kPdnProgressEvery = 1000;
+// Asked after every game (games read, line reached): reading stops there,
+// keeping what was read, when it returns false.
+using TPdnKeepGoing = std::function<bool(int gamesRead, int line)>;
 
 // Reads every game of a PDN text. `defaultVariant` (VariantTable slot) is used
 // for games without a GameType tag.
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
-                 TPdnReadReport& report, const TPdnProgress& progress = {});
+                 TPdnReadReport& report, const TPdnProgress& progress = {},
+                 const TPdnKeepGoing& keepGoing = {});
 
 // Reads a PDN file into a database, appending to it when it exists (also when a
 // crash left it incomplete) and creating it (version 38) when it does not.
@@ -53,12 +57,14 @@ void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink
 // (with `error`) when the file cannot be read or the database cannot be opened
 // or closed; games that fail to be stored are stops.
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
-                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {});
+                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {},
+                   const TPdnKeepGoing& keepGoing = {});
 
 // The import into an open database (appended, `batchGames` per batch), which
 // stays open. False (with `error`) when the games cannot all be written out.
 bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, TPdnReadReport& report,
-                   std::string& error, const TPdnProgress& progress = {}, int batchGames = kImportBatchGames);
+                   std::string& error, const TPdnProgress& progress = {}, int batchGames = kImportBatchGames,
+                   const TPdnKeepGoing& keepGoing = {});
 
 // Variant slot of a GameType tag value ("20", "20,W,10,10,N1,0"); 0 when the
 // number names no variant this program plays.
