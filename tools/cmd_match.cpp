@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/enginegame.h"
 #include "engine/gameresult.h"
 #include "games/database.h"
 #include "games/gamerecord.h"
@@ -25,6 +26,7 @@
 #include "rules/position.h"
 #include "rules/variants.h"
 #include "tools/command.h"
+#include "tools/programdata.h"
 
 namespace quorlin::cli {
 namespace {
@@ -43,14 +45,7 @@ struct TMatchOptions {
   int maxPlies = 400;
   int threads = 1;
   int hashMb = 32;
-};
-
-// A start position and the moves played from it before the engines take over.
-struct TOpening {
-  TBoard start;
-  TDColor first = TDColor::white;
-  std::vector<TMove> moves;
-  std::string label;
+  std::string edFolder;  // endgame databases: probed by the engines and deciding games
 };
 
 // One side of the match: an engine with its own published record and stop
@@ -63,269 +58,23 @@ struct TPlayer {
   std::unique_ptr<TEngine> engine;
 };
 
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
-
-// A path as given (relative to the working folder); a relative path that does
-// not exist there is also looked for in the variant's folder of the shipped
-// engines.
-fs::path ResolveEngine(const std::string& given, int variant) {
-  const fs::path p(given);
-  if (fs::exists(p) || p.is_absolute()) return fs::absolute(p).lexically_normal();
-  const std::string programFolder = ExecutableFolder();
-  if (!programFolder.empty()) {
-    const fs::path shipped = fs::path(programFolder) / "EnginesTest" / VariantTable[variant].Name / p;
-    if (fs::exists(shipped)) return shipped.lexically_normal();
-  }
-  throw std::runtime_error(
-      "engine description \"" + given + "\" not found (looked in the working folder and in " +
-      (fs::path(programFolder) / "EnginesTest" / VariantTable[variant].Name).string() + ")");
-}
-
 std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOptions& o) {
   auto player = std::make_unique<TPlayer>();
-  player->file = ResolveEngine(given, o.variant);
+  player->file = ResolveEngineFile(given, o.variant);
   player->engine = std::make_unique<TEngine>(&player->info, &player->stop, o.hashMb);
   if (!player->engine->LoadFromFile(player->file, o.variant))
     throw std::runtime_error("engine description \"" + player->file.string() + "\" not found");
   player->engine->ThreadsCount = o.threads;
+  if (!o.edFolder.empty()) player->engine->SetEDFolder(o.edFolder);
   player->engine->AnalysisMode = false;
   player->label = player->file.stem().string();
   return player;
 }
 
-// The generated legal move equal to `m` (same path and captures), or nullptr.
-const TMove* FindLegal(const TMove& m, const TMvs& list, int count) {
-  for (int i = 1; i <= count; ++i)
-    if (list[i].From() == m.From() && list[i].To() == m.To() && SameCapture(list[i], m)) return &list[i];
-  return nullptr;
-}
-
-bool HasMove(const TBoard& b, TDColor side, const TGameParams& p) {
-  TMvs list;
-  uint8_t n = 0;
-  GenerateMoves(b, static_cast<int>(side), list, n, p, true);
-  return n > 0;
-}
-
-TDColor Other(TDColor c) { return c == TDColor::white ? TDColor::black : TDColor::white; }
-
-std::vector<TOpening> RandomOpenings(int count, int plies, const TMatchOptions& o) {
-  const TGameParams& p = VariantTable[o.variant];
-  TRandom rng(o.seed);
-  std::vector<TOpening> out;
-  for (int i = 0; i < count; ++i) {
-    TOpening op;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-      op = TOpening{};
-      op.start.b = StartPosition(p, false);
-      op.label = "random " + std::to_string(i + 1);
-      TBoard b = op.start;
-      TDColor side = op.first;
-      bool ended = false;
-      for (int ply = 0; ply < plies && !ended; ++ply) {
-        TMvs list;
-        uint8_t n = 0;
-        GenerateMoves(b, static_cast<int>(side), list, n, p, true);
-        if (n == 0) {
-          ended = true;
-          break;
-        }
-        const TMove& m = list[1 + rng.Below(n)];
-        op.moves.push_back(m);
-        ApplyMove(m, b, p);
-        side = Other(side);
-      }
-      if (!ended && HasMove(b, side, p)) break;
-    }
-    out.push_back(op);
-  }
-  return out;
-}
-
-// Main lines of the database's games of the match variant, checked move by
-// move; games that do not replay are skipped with a warning.
-std::vector<TOpening> DatabaseOpenings(const TMatchOptions& o) {
-  TQuorlinDB db;
-  if (!OpenDatabase(o.openingsDb, db, true))
-    throw std::runtime_error("cannot open the openings database \"" + o.openingsDb + "\": " + db.LastError);
-  const TGameParams& p = VariantTable[o.variant];
-  std::vector<TOpening> out;
-  int otherVariant = 0;
-  const int count = IndexRecordCount(db);
-  for (int n = 1; n <= count; ++n) {
-    TGame g;
-    if (!ReadGame(db, n, false, -1, g)) {
-      std::printf("warning: openings game %d not read: %s\n", n, db.LastError.c_str());
-      continue;
-    }
-    if (g.Header.Flags & kHeaderFlagDeleted) continue;
-    if (g.Header.TypeOfGame != o.variant) {
-      ++otherVariant;
-      continue;
-    }
-    TOpening op;
-    op.start.b = g.StartBoard;
-    op.first = g.Header.FirstMove;
-    op.label = "database game " + std::to_string(n);
-    TBoard b = op.start;
-    TDColor side = op.first;
-    bool ok = true;
-    TChildList children;
-    for (int node = 0; GetChildren(g, node, children) > 0; node = children[0]) {
-      TMvs list;
-      uint8_t k = 0;
-      GenerateMoves(b, static_cast<int>(side), list, k, p, true);
-      const TMove* legal = FindLegal(g.Moves[children[0]], list, k);
-      if (!legal) {
-        std::printf("warning: openings game %d: move %zu is not legal; game skipped\n", n,
-                    op.moves.size() + 1);
-        ok = false;
-        break;
-      }
-      op.moves.push_back(*legal);
-      ApplyMove(*legal, b, p);
-      side = Other(side);
-    }
-    if (!ok) continue;
-    if (!HasMove(b, side, p)) {
-      std::printf("warning: openings game %d: the side to move has no move at its end; game skipped\n", n);
-      continue;
-    }
-    out.push_back(std::move(op));
-  }
-  CloseDatabase(db);
-  if (out.empty())
-    throw std::runtime_error(
-        "the openings database \"" + o.openingsDb + "\" has no usable " + p.Name + " game" +
-        (otherVariant ? " (" + std::to_string(otherVariant) + " of other variants)" : ""));
-  // The seed picks the order, so that a short match need not always start
-  // with the first games of the database.
-  TRandom rng(o.seed);
-  for (size_t i = out.size(); i > 1; --i) std::swap(out[i - 1], out[rng.Below(static_cast<uint32_t>(i))]);
-  std::printf(
-      "openings: %zu %s games from %s%s\n", out.size(), p.Name.c_str(), o.openingsDb.c_str(),
-      otherVariant ? (" (" + std::to_string(otherVariant) + " of other variants skipped)").c_str() : "");
-  return out;
-}
-
-enum class TEnd { NoMove, Repetition, MoveCount, PlyCap };
-
-const char* EndText(TEnd e) {
-  switch (e) {
-    case TEnd::NoMove:
-      return "no legal move";
-    case TEnd::Repetition:
-      return "repetition";
-    case TEnd::MoveCount:
-      return "move-count rule";
-    case TEnd::PlyCap:
-      return "ply cap";
-  }
-  return "";
-}
-
-struct TGameOutcome {
-  uint8_t result = kResultNone;  // header code; 0 at the ply cap
-  TEnd end = TEnd::NoMove;
-  int plies = 0;
-  double seconds = 0;
-};
-
-TDateRecord Today() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  TDateRecord d;
-  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
-  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
-  d.Day = static_cast<uint8_t>(tm.tm_mday);
-  return d;
-}
-
-// Plays one game and leaves it in `game`.
-TGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& black, int round,
-                      const TMatchOptions& o, bool giveaway) {
-  const auto started = std::chrono::steady_clock::now();
-  const TGameParams& p = VariantTable[o.variant];
-  ClearGame(game);
-  game.Params = p;
-  game.Header.TypeOfGame = static_cast<uint8_t>(o.variant);
-  game.Header.FirstMove = op.first;
-  game.Header.Round = round;
-  game.Header.Date = Today();
-  game.StartBoard = op.start.b;
-  game.CurBoard = TBoard{};
-  game.CurBoard.b = op.start.b;
-  game.SideToMove = op.first;
-  game.CurMovPos = 0;
-  game.WhiteName = white.label;
-  game.BlackName = black.label;
-  game.Tournament = "Engine match, " + std::to_string(o.msPerMove) + " ms per move";
-  game.Site = "quorlin match";
-
-  auto play = [&](const TMove& m) {
-    const int node = AddMove(game, m, game.CurMovPos);
-    if (node == 0) throw std::runtime_error("game " + std::to_string(round) + ": no room for another move");
-    game.CurMovPos = node;
-    ApplyMove(game.Moves[node], game.CurBoard, p);
-    game.SideToMove = Other(game.SideToMove);
-  };
-  for (const TMove& m : op.moves) play(m);
-  game.Comments[0].CommentAft = "Opening: " + op.label;
-
-  TGameOutcome out;
-  const int64_t budgetCs = std::max(1, o.msPerMove / 10);
-  for (;;) {
-    const TResultCheck check = CheckResult(game, giveaway, true);
-    if (check.result != kResultNone) {
-      out.result = check.result;
-      out.end = check.rule == TResultRule::Repetition  ? TEnd::Repetition
-                : check.rule == TResultRule::MoveCount ? TEnd::MoveCount
-                                                       : TEnd::NoMove;
-      break;
-    }
-    if (out.plies >= o.maxPlies) {
-      out.end = TEnd::PlyCap;
-      game.Comments[game.CurMovPos].CommentAft =
-          "Stopped after " + std::to_string(o.maxPlies) + " engine plies; scored as a draw";
-      break;
-    }
-    TPlayer& mover = game.SideToMove == TDColor::white ? white : black;
-    TMove best;
-    if (!mover.engine->LetOpponentMove40(game, budgetCs, best, false, 0))
-      throw std::runtime_error("game " + std::to_string(round) + ": " + mover.label + " gave no move");
-    TMvs list;
-    uint8_t n = 0;
-    GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, n, p, true);
-    const TMove* legal = FindLegal(best, list, n);
-    if (!legal)
-      throw std::runtime_error("game " + std::to_string(round) + ": " + mover.label +
-                               " chose an illegal move");
-    play(*legal);
-    ++out.plies;
-  }
-  if (out.end == TEnd::Repetition || out.end == TEnd::MoveCount)
-    game.Comments[game.CurMovPos].CommentAft = std::string("Draw by ") + EndText(out.end);
-  out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  return out;
-}
-
 // Points of the first engine from a result code, with it playing side 0 or 1.
 double PointsFor(uint8_t result, bool playsWhite) {
-  switch (result) {
-    case kResultWhiteWin:
-    case kResultWhiteWinTime:
-      return playsWhite ? 1.0 : 0.0;
-    case kResultBlackWin:
-    case kResultBlackWinTime:
-      return playsWhite ? 0.0 : 1.0;
-    default:
-      return 0.5;  // draw, or stopped at the ply cap
-  }
+  const double w = WhitePoints(result);
+  return playsWhite ? w : 1.0 - w;
 }
 
 double EloOf(double score) { return -400.0 * std::log10(1.0 / score - 1.0); }
@@ -406,6 +155,8 @@ int Match(const Args& args) {
     } else if (a == "--hash") {
       o.hashMb = static_cast<int>(ParseCount(value(i), "--hash", 4096));
       if (o.hashMb < 1) throw UsageError{"bad --hash: at least 1 MB"};
+    } else if (a == "--ed") {
+      o.edFolder = value(i);
     } else if (a.rfind("--", 0) == 0) {
       throw UsageError{"unknown option \"" + a + "\""};
     } else {
@@ -430,11 +181,32 @@ int Match(const Args& args) {
     throw std::runtime_error("the two engines play for different goals (one is a giveaway engine)");
 
   const int openingCount = (o.games + 1) / 2;
-  std::vector<TOpening> openings =
-      o.openingsDb.empty() ? RandomOpenings(openingCount, o.randomPlies, o) : DatabaseOpenings(o);
-  if (o.openingsDb.empty())
+  std::vector<TOpeningLine> openings;
+  if (o.openingsDb.empty()) {
+    openings = RandomOpeningLines(o.variant, openingCount, o.randomPlies, o.seed);
     std::printf("openings: %d, each %d random plies from the start position (seed %llu)\n", openingCount,
                 o.randomPlies, static_cast<unsigned long long>(o.seed));
+  } else {
+    std::vector<std::string> warnings;
+    int otherVariant = 0;
+    openings = DatabaseOpeningLines(o.openingsDb, o.variant, &warnings, &otherVariant);
+    for (const std::string& w : warnings) std::printf("warning: %s\n", w.c_str());
+    const std::string& name = VariantTable[o.variant].Name;
+    if (openings.empty())
+      throw std::runtime_error("the openings database \"" + o.openingsDb + "\" has no usable " + name + " game" +
+                               (otherVariant ? " (" + std::to_string(otherVariant) + " of other variants)" : ""));
+    ShuffleOpenings(openings, o.seed);
+    std::printf("openings: %zu %s games from %s%s\n", openings.size(), name.c_str(), o.openingsDb.c_str(),
+                otherVariant ? (" (" + std::to_string(otherVariant) + " of other variants skipped)").c_str() : "");
+  }
+
+  std::shared_ptr<const TEndgameDb> adjudicator;
+  if (!o.edFolder.empty()) {
+    adjudicator = TEndgameDb::Shared(o.variant, giveaway, o.edFolder, TEdbCallbacks{});
+    if (adjudicator)
+      std::printf("endgame databases: %lld files from %s\n", static_cast<long long>(adjudicator->FilesLoaded()),
+                  o.edFolder.c_str());
+  }
 
   std::ofstream pdn;
   if (!o.pdnOut.empty()) {
@@ -448,16 +220,27 @@ int Match(const Args& args) {
   std::fflush(stdout);
 
   std::vector<double> points;
-  int endCount[4] = {0, 0, 0, 0};
+  int endCount[5] = {0, 0, 0, 0, 0};
   int whiteWins = 0, blackWins = 0, draws = 0;
   double scoreA = 0;
   TGame game;
   for (int g = 0; g < o.games; ++g) {
-    const TOpening& op = openings[(g / 2) % openings.size()];
+    const TOpeningLine& op = openings[(g / 2) % openings.size()];
     const bool aWhite = g % 2 == 0;
     TPlayer& white = aWhite ? *a : *b;
     TPlayer& black = aWhite ? *b : *a;
-    const TGameOutcome r = PlayGame(game, op, white, black, g + 1, o, giveaway);
+    TEngineGameOptions go;
+    go.variant = o.variant;
+    go.budgetCs = std::max(1, o.msPerMove / 10);
+    go.maxPlies = o.maxPlies;
+    go.giveaway = giveaway;
+    go.round = g + 1;
+    go.whiteName = white.label;
+    go.blackName = black.label;
+    go.tournament = "Engine match, " + std::to_string(o.msPerMove) + " ms per move";
+    go.site = "quorlin match";
+    go.adjudicator = adjudicator;
+    const TEngineGameOutcome r = PlayEngineGame(game, op, *white.engine, *black.engine, go);
     const double pa = PointsFor(r.result, aWhite);
     points.push_back(pa);
     scoreA += pa;
@@ -470,7 +253,7 @@ int Match(const Args& args) {
       ++draws;
     std::printf("game %d/%d: %s - %s  %s  (%s, %s, %d plies, %.1f s)  score %s %.1f - %.1f %s\n", g + 1,
                 o.games, white.label.c_str(), black.label.c_str(),
-                r.end == TEnd::PlyCap ? "1-1 (capped)" : ResultText(r.result), EndText(r.end),
+                r.end == TEngineGameEnd::PlyCap ? "1-1 (capped)" : ResultText(r.result), EngineGameEndText(r.end),
                 op.label.c_str(), r.plies, r.seconds, a->label.c_str(), scoreA, (g + 1) - scoreA,
                 b->label.c_str());
     std::fflush(stdout);
@@ -485,8 +268,10 @@ int Match(const Args& args) {
   const bool whiteStart = VariantTable[o.variant].intface.WhiteStart;
   std::printf("%s won %d, %s won %d, draws %d\n", whiteStart ? "White" : "Black", whiteWins,
               whiteStart ? "Black" : "White", blackWins, draws);
-  std::printf("ended by: no legal move %d, repetition %d, move-count rule %d, ply cap %d (scored as draws)\n",
-              endCount[0], endCount[1], endCount[2], endCount[3]);
+  std::printf(
+      "ended by: no legal move %d, repetition %d, move-count rule %d, endgame databases %d, ply cap %d (scored as "
+      "draws)\n",
+      endCount[0], endCount[1], endCount[2], endCount[3], endCount[4]);
   if (pdn.is_open()) std::printf("games written to %s\n", o.pdnOut.c_str());
   return 0;
 }
@@ -494,7 +279,7 @@ int Match(const Args& args) {
 Command match(
     "match",
     "match VARIANT A.eng B.eng [--games N] [--time-per-move MS] [--openings DB.abd | --random-plies K] "
-    "[--pdn-out FILE.pdn] [--seed S] [--max-plies N] [--threads N] [--hash MB]",
+    "[--pdn-out FILE.pdn] [--seed S] [--max-plies N] [--threads N] [--hash MB] [--ed FOLDER]",
     "plays two engines against each other, each opening twice with colours swapped; prints the score "
     "and the Elo difference",
     Match);
