@@ -617,6 +617,65 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
   return report;
 }
 
+double LinearEvaluation(const TTuneSample& sample, int variant, bool arrayBoard, const TEvalFuncStatic& e) {
+  const TLayout L = MakeLayout(variant, arrayBoard);
+  std::vector<TFeature> f;
+  TBitBoard64 bb;
+  if (arrayBoard) {
+    ArrayFeatures(L, sample.board, sample.side, f);
+  } else {
+    bb = Oriented(sample.board, sample.side, variant);
+    BitboardFeatures(L, bb, f);
+  }
+  const int S = L.squares;
+  auto weight = [&](int i) -> double {
+    switch (i) {
+      case kFMaterial:
+        return e.ManValue;
+      case kFKings:
+        return e.KingValue;
+      case kFSideToMove:
+        return e.SideToMove;
+    }
+    if (arrayBoard) {
+      const int table = (i - kAWS) / S, s = (i - kAWS) % S + 1;
+      const TSquareWeights& t = table == 0 ? e.FieldsWS : table == 1 ? e.FieldsBS : table == 2 ? e.FieldsWK : e.FieldsBK;
+      return t[static_cast<size_t>(s)];
+    }
+    switch (i) {
+      case kFBalanceMain:
+        return e.SideBalanceMain;
+      case kFBalanceExt:
+        return e.SideBalanceExt;
+      case kFKingsMain:
+        return e.KingsMain;
+      case kFKingsDouble:
+        return e.KingsDouble;
+      case kFKingsTriple:
+        return e.KingsTriple;
+      case kFKingsTurAH:
+        return e.KingsTurAH;
+      case kFTur2nd4:
+        return e.KingsTur2nd4;
+      case kFTur2nd35:
+        return e.KingsTur2nd35;
+    }
+    if (i < kFOpp) return e.WhiteFields[static_cast<size_t>(i - kFOwn)];
+    if (i < kFEmpty) return e.BlackFields[static_cast<size_t>(i - kFOpp)];
+    return e.ClearFields[static_cast<size_t>(i - kFEmpty)];
+  };
+  double raw = 0;
+  for (const TFeature& x : f) raw += weight(x.index) * x.value;
+  if (!arrayBoard) {
+    const uint64_t wm = bb.w & ~bb.k, bm = bb.b & ~bb.k, empty = L.p->BitBoardGood64 & ~(bb.w | bb.b);
+    for (int i = 0; i < e.RealSize; ++i) {
+      const TPattern& p = e.RealPatt[static_cast<size_t>(i)];
+      if (((p.B.w & ~wm) | (p.B.b & ~bm) | (p.B.k & ~empty)) == 0) raw += p.value;
+    }
+  }
+  return raw / e.ManValue;
+}
+
 TTuneResult RunTuner(const TTuneOptions& o) {
   TEvalFunc start;
   if (!LoadEngine(o.startEngine, start, o.variant))

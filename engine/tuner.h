@@ -78,4 +78,10 @@ TTuneResult RunTuner(const TTuneOptions& options);
 TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces, int maxPieces,
                           const TTuneOptions& options, bool arrayBoard, TEvalFuncStatic& eval);
 
+// The evaluation of a sample by the tuner's linear model with the weights of
+// `eval` (in men, before the engine's compression of large scores). The
+// engine's evaluation of the same position is SoftClamp of this; tests hold
+// the two together.
+double LinearEvaluation(const TTuneSample& sample, int variant, bool arrayBoard, const TEvalFuncStatic& eval);
+
 }  // namespace quorlin
