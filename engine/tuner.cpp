@@ -327,10 +327,11 @@ TLosses Losses(const TDataset& d, const std::vector<double>& theta) {
   return {nt ? lt / nt : 0, nv ? lv / nv : 0};
 }
 
-// Full-batch Adam on the training samples. Weights listed in `fixed` keep
-// their value; material is not regularised.
+// Full-batch Adam on the training samples. Only `active` weights move; each
+// is drawn towards its `prior` (zero past the prior's end), material not at
+// all.
 void Fit(const TDataset& d, std::vector<double>& theta, const TTuneOptions& o, const std::string& what,
-         const std::vector<bool>& active) {
+         const std::vector<bool>& active, const std::vector<double>& prior) {
   const size_t n = theta.size();
   std::vector<double> g(n), m(n, 0), v(n, 0);
   const double lr = 0.01, b1 = 0.9, b2 = 0.999, eps = 1e-8;
@@ -353,8 +354,9 @@ void Fit(const TDataset& d, std::vector<double>& theta, const TTuneOptions& o, c
       if (!active[j]) continue;
       g[j] /= static_cast<double>(trainCount);
       if (j != kFMaterial) {
-        g[j] += 2 * o.l2 * theta[j];
-        reg += o.l2 * theta[j] * theta[j];
+        const double delta = theta[j] - (j < prior.size() ? prior[j] : 0.0);
+        g[j] += 2 * o.l2 * delta;
+        reg += o.l2 * delta * delta;
       }
       m[j] = b1 * m[j] + (1 - b1) * g[j];
       v[j] = b2 * v[j] + (1 - b2) * g[j] * g[j];
@@ -368,6 +370,48 @@ void Fit(const TDataset& d, std::vector<double>& theta, const TTuneOptions& o, c
                     what.c_str(), pass, loss, reg, l.validation);
       Log(o, line);
     }
+  }
+}
+
+// The weight of `eval` that multiplies feature i.
+double FeatureWeight(const TLayout& L, const TEvalFuncStatic& e, int i) {
+  const int S = L.squares;
+  const bool arrayBoard = L.arrayBoard;
+  {
+    switch (i) {
+      case kFMaterial:
+        return e.ManValue;
+      case kFKings:
+        return e.KingValue;
+      case kFSideToMove:
+        return e.SideToMove;
+    }
+    if (arrayBoard) {
+      const int table = (i - kAWS) / S, s = (i - kAWS) % S + 1;
+      const TSquareWeights& t = table == 0 ? e.FieldsWS : table == 1 ? e.FieldsBS : table == 2 ? e.FieldsWK : e.FieldsBK;
+      return t[static_cast<size_t>(s)];
+    }
+    switch (i) {
+      case kFBalanceMain:
+        return e.SideBalanceMain;
+      case kFBalanceExt:
+        return e.SideBalanceExt;
+      case kFKingsMain:
+        return e.KingsMain;
+      case kFKingsDouble:
+        return e.KingsDouble;
+      case kFKingsTriple:
+        return e.KingsTriple;
+      case kFKingsTurAH:
+        return e.KingsTurAH;
+      case kFTur2nd4:
+        return e.KingsTur2nd4;
+      case kFTur2nd35:
+        return e.KingsTur2nd35;
+    }
+    if (i < kFOpp) return e.WhiteFields[static_cast<size_t>(i - kFOwn)];
+    if (i < kFEmpty) return e.BlackFields[static_cast<size_t>(i - kFOpp)];
+    return e.ClearFields[static_cast<size_t>(i - kFEmpty)];
   }
 }
 
@@ -444,7 +488,8 @@ std::vector<TTuneSample> LoadTuneSamples(const TTuneOptions& o, TTuneResult& res
 }
 
 TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces, int maxPieces,
-                          const TTuneOptions& o, bool arrayBoard, TEvalFuncStatic& eval) {
+                          const TTuneOptions& o, bool arrayBoard, TEvalFuncStatic& eval,
+                          const TEvalFuncStatic* start) {
   const TLayout L = MakeLayout(o.variant, arrayBoard);
   TTuneStageReport report;
   report.minPieces = minPieces;
@@ -478,10 +523,21 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
   theta[kFMaterial] = 0.5;
   std::vector<bool> active(theta.size(), false);
   active[kFMaterial] = active[kFKings] = active[kFSideToMove] = true;
-  Fit(d, theta, o, stageName + " material", active);
+  const std::vector<double> none;
+  Fit(d, theta, o, stageName + " material", active, none);
+  report.materialValidationLoss = Losses(d, theta).validation;
+  // The start engine's weights on the scale of the material fit: where to
+  // begin, and what the regularisation draws towards (zero without one).
+  std::vector<double> prior(theta.size(), 0.0);
+  prior[kFMaterial] = theta[kFMaterial];
+  if (start && start->ManValue != 0) {
+    for (int i = 0; i < L.features; ++i)
+      if (i != kFMaterial) prior[static_cast<size_t>(i)] = FeatureWeight(L, *start, i) / start->ManValue * theta[kFMaterial];
+    theta = prior;
+  }
   report.startValidationLoss = Losses(d, theta).validation;
   std::fill(active.begin(), active.end(), true);
-  Fit(d, theta, o, stageName + " all terms", active);
+  Fit(d, theta, o, stageName + " all terms", active, prior);
 
   // Patterns: candidates scored by the loss a Newton step on each alone would
   // save; the best are added and refitted, those worth too little dropped.
@@ -541,7 +597,7 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
       std::vector<double> t2 = theta;
       t2.resize(static_cast<size_t>(kFPatterns) + chosen.size(), 0.0);
       std::vector<bool> act(t2.size(), true);
-      Fit(pd, t2, o, stageName + " with " + std::to_string(chosen.size()) + " patterns", act);
+      Fit(pd, t2, o, stageName + " with " + std::to_string(chosen.size()) + " patterns", act, prior);
       std::vector<size_t> worth;
       for (size_t j = 0; j < chosen.size(); ++j)
         if (std::fabs(t2[kFPatterns + j] / t2[kFMaterial]) >= o.minPatternValue) worth.push_back(chosen[j]);
@@ -551,7 +607,7 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
         for (size_t j = 0; j < chosen.size(); ++j)
           if (std::find(worth.begin(), worth.end(), chosen[j]) != worth.end()) t3.push_back(t2[kFPatterns + j]);
         std::vector<bool> act3(t3.size(), true);
-        Fit(pd, t3, o, stageName + " with " + std::to_string(worth.size()) + " patterns kept", act3);
+        Fit(pd, t3, o, stageName + " with " + std::to_string(worth.size()) + " patterns kept", act3, prior);
         t2 = t3;
       }
       if (!worth.empty() && Losses(pd, t2).validation <= Losses(d, theta).validation) {
@@ -627,45 +683,8 @@ double LinearEvaluation(const TTuneSample& sample, int variant, bool arrayBoard,
     bb = Oriented(sample.board, sample.side, variant);
     BitboardFeatures(L, bb, f);
   }
-  const int S = L.squares;
-  auto weight = [&](int i) -> double {
-    switch (i) {
-      case kFMaterial:
-        return e.ManValue;
-      case kFKings:
-        return e.KingValue;
-      case kFSideToMove:
-        return e.SideToMove;
-    }
-    if (arrayBoard) {
-      const int table = (i - kAWS) / S, s = (i - kAWS) % S + 1;
-      const TSquareWeights& t = table == 0 ? e.FieldsWS : table == 1 ? e.FieldsBS : table == 2 ? e.FieldsWK : e.FieldsBK;
-      return t[static_cast<size_t>(s)];
-    }
-    switch (i) {
-      case kFBalanceMain:
-        return e.SideBalanceMain;
-      case kFBalanceExt:
-        return e.SideBalanceExt;
-      case kFKingsMain:
-        return e.KingsMain;
-      case kFKingsDouble:
-        return e.KingsDouble;
-      case kFKingsTriple:
-        return e.KingsTriple;
-      case kFKingsTurAH:
-        return e.KingsTurAH;
-      case kFTur2nd4:
-        return e.KingsTur2nd4;
-      case kFTur2nd35:
-        return e.KingsTur2nd35;
-    }
-    if (i < kFOpp) return e.WhiteFields[static_cast<size_t>(i - kFOwn)];
-    if (i < kFEmpty) return e.BlackFields[static_cast<size_t>(i - kFOpp)];
-    return e.ClearFields[static_cast<size_t>(i - kFEmpty)];
-  };
   double raw = 0;
-  for (const TFeature& x : f) raw += weight(x.index) * x.value;
+  for (const TFeature& x : f) raw += FeatureWeight(L, e, x.index) * x.value;
   if (!arrayBoard) {
     const uint64_t wm = bb.w & ~bb.k, bm = bb.b & ~bb.k, empty = L.p->BitBoardGood64 & ~(bb.w | bb.b);
     for (int i = 0; i < e.RealSize; ++i) {
@@ -711,12 +730,15 @@ TTuneResult RunTuner(const TTuneOptions& o) {
     st.MaxDraughts = hi;
     st.Eval = TEvalFuncStatic{};
     st.Eval.Version = static_cast<uint8_t>(start.Version & 0xFF);
-    TTuneStageReport r = FitStage(samples, lo, hi, o, arrayBoard, st.Eval);
-    char line[200];
+    // The start engine's weights of the stage that covers the middle of the range.
+    const TEvalFuncStatic& startEval = start.Stages[static_cast<size_t>(GetStageCnt(start, (lo + std::min(hi, startPieces)) / 2))].Eval;
+    TTuneStageReport r = FitStage(samples, lo, hi, o, arrayBoard, st.Eval, &startEval);
+    char line[240];
     std::snprintf(line, sizeof line,
-                  "stage %d-%d: %d training and %d validation positions, loss %.5f, validation %.5f (material "
-                  "only %.5f), %d patterns",
-                  lo, hi, r.train, r.validation, r.trainLoss, r.validationLoss, r.startValidationLoss, r.patterns);
+                  "stage %d-%d: %d training and %d validation positions, loss %.5f, validation %.5f (start engine "
+                  "%.5f, material only %.5f), %d patterns",
+                  lo, hi, r.train, r.validation, r.trainLoss, r.validationLoss, r.startValidationLoss,
+                  r.materialValidationLoss, r.patterns);
     Log(o, line);
     result.stages.push_back(r);
     ef.Stages.push_back(std::move(st));

@@ -49,7 +49,8 @@ struct TTuneStageReport {
   int minPieces = 0, maxPieces = 0;
   int train = 0, validation = 0;
   double trainLoss = 0, validationLoss = 0;  // after the fit
-  double startValidationLoss = 0;            // of a material-only fit, for comparison
+  double startValidationLoss = 0;            // of the start engine's weights (scaled by the material fit)
+  double materialValidationLoss = 0;         // of a material-only fit
   int patterns = 0;                          // multi-square patterns kept
 };
 
@@ -74,9 +75,12 @@ TTuneResult RunTuner(const TTuneOptions& options);
 
 // Fits the weights of one stage on the samples whose piece count lies in
 // [minPieces, maxPieces] and stores them in `eval` (which keeps its other
-// fields). Exposed for tests.
+// fields). The fit starts from the weights of `start` (when given) and the
+// regularisation draws towards them, so that few games cannot undo what the
+// start engine knew. Exposed for tests.
 TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces, int maxPieces,
-                          const TTuneOptions& options, bool arrayBoard, TEvalFuncStatic& eval);
+                          const TTuneOptions& options, bool arrayBoard, TEvalFuncStatic& eval,
+                          const TEvalFuncStatic* start = nullptr);
 
 // The evaluation of a sample by the tuner's linear model with the weights of
 // `eval` (in men, before the engine's compression of large scores). The

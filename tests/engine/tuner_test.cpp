@@ -149,7 +149,7 @@ TEST(FitStage, FindsTheTermsThatDecideTheResults) {
   e.Version = 40;
   const TTuneStageReport r = FitStage(samples, 1, 128, o, false, e);
   EXPECT_EQ(e.ManValue, 1000);
-  EXPECT_LT(r.validationLoss, r.startValidationLoss);
+  EXPECT_LT(r.validationLoss, r.materialValidationLoss);
   int best = -1;
   for (int bit = 0; bit < 64; ++bit)
     if (p.BitBoardGood64 >> bit & 1)
