@@ -484,6 +484,14 @@ std::vector<TTuneSample> LoadTuneSamples(const TTuneOptions& o, TTuneResult& res
     }
     CloseDatabase(db);
   }
+  // An even sample when there are more positions than the fit needs.
+  if (o.maxPositions > 0 && static_cast<int64_t>(out.size()) > o.maxPositions) {
+    std::vector<TTuneSample> kept;
+    kept.reserve(static_cast<size_t>(o.maxPositions));
+    const double step = static_cast<double>(out.size()) / o.maxPositions;
+    for (int i = 0; i < o.maxPositions; ++i) kept.push_back(out[static_cast<size_t>(i * step)]);
+    out.swap(kept);
+  }
   return out;
 }
 

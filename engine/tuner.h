@@ -30,6 +30,7 @@ struct TTuneOptions {
   double l2 = 2e-4;                // regularisation of every weight but material
   double validationShare = 0.1;    // share of the games held out
   int skipPlies = 6;               // opening plies skipped in every game
+  int maxPositions = 250000;       // positions kept at most (an even sample of all)
   int maxPatterns = 24;            // multi-square patterns tried per stage
   double minPatternValue = 0.01;   // patterns worth less than this (in men) are dropped
   uint64_t seed = 1;

@@ -52,6 +52,8 @@ int Tune(const Args& args) {
       o.l2 = ParseShare(value(), "--l2");
     } else if (a == "--validation") {
       o.validationShare = ParseShare(value(), "--validation");
+    } else if (a == "--max-positions") {
+      o.maxPositions = static_cast<int>(ParseCount(value(), "--max-positions", 100000000));
     } else if (a == "--skip-plies") {
       o.skipPlies = static_cast<int>(ParseCount(value(), "--skip-plies", 1000));
     } else if (a == "--seed") {
@@ -81,7 +83,7 @@ int Tune(const Args& args) {
 
 Command tune("tune",
              "tune VARIANT --games A.abd [B.abd ...] --engine START.eng --out FOLDER [--name NAME] [--stages 1|2] "
-             "[--passes N] [--patterns N] [--l2 X] [--validation SHARE] [--skip-plies N] [--seed S]",
+             "[--passes N] [--patterns N] [--l2 X] [--validation SHARE] [--skip-plies N] [--max-positions N] [--seed S]",
              "fits the evaluation weights to game results by logistic regression on quiet positions and writes "
              "the engine description and its weights files",
              Tune);
