@@ -338,6 +338,13 @@ void Fit(const TDataset& d, std::vector<double>& theta, const TTuneOptions& o, c
   size_t trainCount = 0;
   for (size_t i = 0; i < d.size(); ++i) trainCount += !d.validation[i];
   if (trainCount == 0) return;
+  // Early stop: the weights with the lowest validation loss seen (checked
+  // every few passes) are the result, so that a small set of games cannot
+  // be fitted past what generalises.
+  const bool haveValidation = trainCount < d.size();
+  std::vector<double> bestTheta = theta;
+  double bestValidation = haveValidation ? Losses(d, theta).validation : 0;
+  int bestPass = 0;
   for (int pass = 1; pass <= o.passes; ++pass) {
     std::fill(g.begin(), g.end(), 0.0);
     double loss = 0;
@@ -363,6 +370,14 @@ void Fit(const TDataset& d, std::vector<double>& theta, const TTuneOptions& o, c
       const double mh = m[j] / (1 - std::pow(b1, pass)), vh = v[j] / (1 - std::pow(b2, pass));
       theta[j] -= lr * mh / (std::sqrt(vh) + eps);
     }
+    if (haveValidation && pass % 10 == 0) {
+      const double v = Losses(d, theta).validation;
+      if (v < bestValidation) {
+        bestValidation = v;
+        bestTheta = theta;
+        bestPass = pass;
+      }
+    }
     if (pass == 1 || pass % 50 == 0 || pass == o.passes) {
       const TLosses l = Losses(d, theta);
       char line[200];
@@ -370,6 +385,10 @@ void Fit(const TDataset& d, std::vector<double>& theta, const TTuneOptions& o, c
                     what.c_str(), pass, loss, reg, l.validation);
       Log(o, line);
     }
+  }
+  if (haveValidation) {
+    theta = bestTheta;
+    Log(o, what + ": kept the weights of pass " + std::to_string(bestPass) + " (best validation)");
   }
 }
 
