@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "rules/bitgen.h"
 #include "rules/bitmovegen.h"
 #include "rules/position.h"
 #include "rules/variants.h"
@@ -9,29 +10,53 @@
 namespace quorlin {
 namespace {
 
-// One position list per ply, allocated once per count.
-class BitPerftWalker {
- public:
-  BitPerftWalker(TGenerateMoves64Fn generate, int revShift, bool bulk, int depth)
-      : generate_(generate),
-        revShift_(revShift),
-        bulk_(bulk),
-        lists_(std::make_unique<TPositionList64[]>(depth > 0 ? depth : 1)) {}
+using namespace bitgen;
 
-  uint64_t Count(const TBitBoard64& position, int depth, int ply) {
+// The walk for one family of rules, with the generator inlined into it. One
+// position list per ply, allocated once per count. The walk comes twice: for
+// processors with the popcnt instruction, which counts the last ply faster,
+// and for those without.
+template <class V>
+class Walker {
+  using G = typename V::Geo;
+
+ public:
+  Walker(int depth, bool bulk) : bulk_(bulk), lists_(std::make_unique<TPositionList64[]>(depth + 1)) {}
+
+  uint64_t Count(const TBitBoard64& position, int depth) {
     if (depth <= 0) return 1;
-    TBitBoard64* list = lists_[ply].data();
-    const int n = generate_(position, list);
-    if (bulk_ && depth == 1) return static_cast<uint64_t>(n);
-    uint64_t total = 0;
-    // Each child is flipped so that its side to move is w again.
-    for (int i = 0; i < n; ++i) total += Count(FlippedBitBoard(list[i], revShift_), depth - 1, ply + 1);
-    return total;
+    return __builtin_cpu_supports("popcnt") ? WalkPopcnt(position, depth, 0) : WalkPlain(position, depth, 0);
   }
 
  private:
-  const TGenerateMoves64Fn generate_;
-  const int revShift_;
+  uint64_t WalkPlain(const TBitBoard64& position, int depth, int ply) {
+    return Walk<false>(position, depth, ply);
+  }
+  [[gnu::target("popcnt")]] uint64_t WalkPopcnt(const TBitBoard64& position, int depth, int ply) {
+    return Walk<true>(position, depth, ply);
+  }
+
+  template <bool Hw>
+  [[gnu::always_inline]] uint64_t Walk(const TBitBoard64& position, int depth, int ply) {
+    TBitBoard64* list = lists_[ply].data();
+    const int n = Generator<V>(position, list).Run();
+    if (depth == 1) return static_cast<uint64_t>(n);
+    uint64_t total = 0;
+    if (bulk_ && depth == 2) {
+      // The last ply is counted, not listed: each child's replies are counted
+      // as they stand, without turning the child round first.
+      TBitBoard64* scratch = lists_[ply + 1].data();
+      for (int i = 0; i < n; ++i) total += static_cast<uint64_t>(CountMoves<V, true, Hw>(list[i], scratch));
+      return total;
+    }
+    // Each child is turned round so that its side to move is w again.
+    for (int i = 0; i < n; ++i) {
+      const TBitBoard64 child = TurnedRound<G>(list[i]);
+      total += Hw ? WalkPopcnt(child, depth - 1, ply + 1) : WalkPlain(child, depth - 1, ply + 1);
+    }
+    return total;
+  }
+
   const bool bulk_;
   std::unique_ptr<TPositionList64[]> lists_;
 };
@@ -39,11 +64,9 @@ class BitPerftWalker {
 }  // namespace
 
 uint64_t PerftBitboard64(const TBitBoard64& position, int depth, int variant, bool bulk) {
-  const TGenerateMoves64Fn generate = BitboardGenerator(variant);
-  if (!generate) return 0;
-  if (depth <= 0) return 1;
-  BitPerftWalker walker(generate, VariantTable[variant].BitBoardRevShift, bulk, depth);
-  return walker.Count(position, depth, 0);
+  if (!HasBitboardGenerator(variant)) return 0;
+  return WithRules<uint64_t>(variant,
+                             [&]<class V>() { return Walker<V>(depth, bulk).Count(position, depth); });
 }
 
 uint64_t PerftBitboard(const TBoard& board, int side, int depth, int variant, bool bulk) {

@@ -12,6 +12,25 @@ namespace quorlin {
 // board and lists led by neither "W" nor "B" are skipped.
 void ParseFEN(const TGameParams& params, const std::string& fen, TBrd& cells, int& sideToMove);
 
+// Reads a FEN strictly, for text typed or pasted by users and given to the
+// commands: true with the cells and the side to move (0 or 1, internal), or
+// false with `error` naming what is wrong and where (the column, counted from
+// 1, of the offending text) and nothing else changed. Beyond ParseFEN it
+// accepts ranges of numbered squares ("W31-35") and refuses:
+//   - text that is not "W:" or "B:" followed by piece lists led by W or B;
+//   - squares that are no square of the board, with the numbers or the file
+//     letters the board uses in the message;
+//   - a square listed twice, or for both sides;
+//   - a man on the row where its side crowns, and more pieces of a side than
+//     the variant's start position holds;
+//   - a position without any piece.
+// On purpose: a colour may have more than one list ("W:W31:B1:W32" puts White
+// on 31 and 32), a list may be empty ("W:W:B1"), each list may end with ".",
+// and blanks around items are ignored. The king letter is a capital "K": a
+// lower-case "k" starts a square name (the tenth file of the large boards).
+bool ReadFEN(const TGameParams& params, const std::string& fen, TBrd& cells, int& sideToMove,
+             std::string& error);
+
 // Internal square of a numeric FEN square in the variant's numbering; 0 when
 // the number names no square of the board.
 int FENNumberToSquare(const TGameParams& params, long long number);

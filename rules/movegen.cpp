@@ -38,6 +38,7 @@ class Generator {
   void ManSearch(int s, int depth, int kings, uint64_t value);
   void KingSearch(int s, int depth, int kings, uint64_t value, int previous);
   void EndCapture(int depth, int kings, uint64_t value);
+  bool FrisianMajority(int depth, int kings);
   void ClearList() {
     count_ = 0;
     ++clears_;
@@ -71,6 +72,10 @@ class Generator {
   int bestKings_ = 0;
   uint64_t bestValue_ = 0;
   int kingBest_ = 0;
+  // Frisian: rank of the best accepted capture, and of the best king capture
+  // (taken before the men pass).
+  int bestRank_ = 0;
+  int kingBestRank_ = 0;
   bool menPass_ = false;
   int clears_ = 0;  // times the list was emptied for a better capture
   TMove cur_;
@@ -247,6 +252,10 @@ void Generator::KingSearch(int s, int depth, int kings, uint64_t value, int prev
     const int c0 = count_;
     const int clears0 = clears_;
     bool first = true;
+    // Killer: a capture that ends by taking a king ends directly behind it;
+    // farther squares count only where the capture goes on from them.
+    const bool behindOnly = p_.FlyingKingStop == 2 && king;
+    const int behind = t;
 
     cells_[s] = kEmpty;
     cells_[m] = p_.TurkishCapture ? static_cast<int8_t>(-taken) : kEmpty;
@@ -260,11 +269,11 @@ void Generator::KingSearch(int s, int depth, int kings, uint64_t value, int prev
           count_ = clears_ == clears0 ? c0 : 0;
         }
         KingSearch(t, depth + 1, kings2, value2, d);
-      } else if (first) {
+      } else if (first && (!behindOnly || t == behind)) {
         EndCapture(depth, kings2, value2);
       }
       cells_[t] = kEmpty;
-      if (!p_.FlyingKing || p_.FlyingKingStop == 1 || (p_.FlyingKingStop == 2 && king && first)) break;
+      if (!p_.FlyingKing || p_.FlyingKingStop == 1) break;
       t = next_[d][t];
     }
     cur_.mv[2 * depth - 1] = 0;
@@ -274,8 +283,29 @@ void Generator::KingSearch(int s, int depth, int kings, uint64_t value, int prev
   }
 }
 
+// Frisian players must take the capture of highest value: a man counts 1 and
+// a king one and a half, so the value in half-men is 2 * men + 3 * kings =
+// 2 * pieces + kings. At equal value the capture that takes more kings is
+// worth more (two kings outweigh three men), and only between captures of
+// equal worth must a king capture rather than a man. The number of pieces
+// alone decides nothing. False when the capture is discarded.
+bool Generator::FrisianMajority(int depth, int kings) {
+  // kings <= 25 < 32: the rank orders by value first, then by kings taken.
+  const int rank = (2 * depth + kings) * 32 + kings;
+  if (rank < bestRank_) return false;
+  if (rank > bestRank_) {
+    ClearList();
+  } else if (p_.KingEqualPriority && menPass_ && kingBestRank_ == rank) {
+    return false;
+  }
+  bestRank_ = rank;
+  return true;
+}
+
 void Generator::EndCapture(int depth, int kings, uint64_t value) {
-  if (p_.TakeMax) {
+  if (p_.FrisianCapture && p_.TakeMax) {
+    if (!FrisianMajority(depth, kings)) return;
+  } else if (p_.TakeMax) {
     if (depth < best_) return;
     if (depth > best_) {
       ClearList();
@@ -320,11 +350,10 @@ int Generator::Run() {
 
   const int8_t man = static_cast<int8_t>(own_);
   const int8_t king = static_cast<int8_t>(2 * own_);
-  int pieces = 0;
+  int men = 0;
 
   for (int s = 1; s <= size_; ++s) {
     if (cells_[s] != king) continue;
-    ++pieces;
     if (KingCanCapture(s, kNoDirection)) {
       cur_.mv[0] = static_cast<uint8_t>(s);
       KingSearch(s, 1, 0, 0, kNoDirection);
@@ -334,9 +363,10 @@ int Generator::Run() {
 
   menPass_ = true;
   kingBest_ = best_;
+  kingBestRank_ = bestRank_;
   for (int s = 1; s <= size_; ++s) {
     if (cells_[s] != man) continue;
-    ++pieces;
+    ++men;
     if (ManCanCapture(s)) {
       cur_.mv[0] = static_cast<uint8_t>(s);
       ManSearch(s, 1, 0, 0);
@@ -352,10 +382,9 @@ int Generator::Run() {
         if (t != 0 && cells_[t] == kEmpty) AddQuiet(s, t);
       }
     } else if (code == king) {
-      // Frisian: a king that made the side's last three quiet moves rests,
-      // unless it is the side's only piece.
-      if (p_.FrisianCapture && board_.nmcount[side_] >= 3 && board_.nmpiece[side_] == s && pieces > 1)
-        continue;
+      // Frisian: while the side still has men, a king that made the side's
+      // last three quiet moves rests; a side with kings only moves them freely.
+      if (p_.FrisianCapture && men > 0 && board_.nmcount[side_] >= 3 && board_.nmpiece[side_] == s) continue;
       for (int i = 0; i < 4; ++i) {
         const int d = kingQuiet_[i];
         for (int t = next_[d][s]; t != 0 && cells_[t] == kEmpty; t = next_[d][t]) {
@@ -369,6 +398,13 @@ int Generator::Run() {
 }
 
 int DestinationOf(const TMove& m) { return m.lt ? m.mv[2 * m.lt] : m.mv[1]; }
+
+bool SideHasMen(const TBoard& board, int side, int size) {
+  const int8_t man = side == 0 ? kWhiteMan : kBlackMan;
+  for (int s = 1; s <= size && s <= kMaxSquares; ++s)
+    if (board.b[s] == man) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -448,11 +484,16 @@ void ApplyMove(const TMove& move, TBoard& board, const TGameParams& params) {
   board.b[from] = kEmpty;
   board.b[to] = piece;
   if (params.FrisianCapture) {
-    if (IsKingCode(piece)) {
+    if (IsKingCode(piece) && SideHasMen(board, side, size)) {
       const bool same = board.nmpiece[side] == from;
       board.nmcount[side] =
           same ? static_cast<uint8_t>(board.nmcount[side] < 255 ? board.nmcount[side] + 1 : 255) : uint8_t{1};
       board.nmpiece[side] = static_cast<uint8_t>(to);
+    } else if (IsKingCode(piece)) {
+      // A side with kings only may move the same king as often as it likes:
+      // nothing to count, and equal positions keep equal counters.
+      board.nmpiece[side] = 0;
+      board.nmcount[side] = 0;
     } else {
       board.nmpiece[side] = 0;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite,
 # the slow suites included (`ctest --test-dir build -LE slow` skips those),
-# then runs the engine's tests again in a ThreadSanitizer build.
+# then runs the rules tests again in a Debug build and the engine's tests in a
+# ThreadSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -10,6 +11,13 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The rules tests once more with assertions on (a Debug build): the 64-bit
+# generator checks its positions there, and its death test runs.
+cmake -S . -B build-debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORLIN_BUILD_BENCH=OFF \
+  -DQUORLIN_BUILD_GUI=OFF >/dev/null
+cmake --build build-debug -j "$jobs" --target rules_tests
+./build-debug/bin/rules_tests --gtest_brief=1
 
 # The engine shares state between its worker threads; every access must be
 # locked or atomic, which ThreadSanitizer checks at run time.

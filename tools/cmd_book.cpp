@@ -12,8 +12,8 @@
 #include "games/gamerecord.h"
 #include "rules/fen.h"
 #include "rules/variants.h"
+#include "app/engineplayer.h"
 #include "tools/command.h"
-#include "tools/programdata.h"
 
 namespace quorlin::cli {
 namespace {

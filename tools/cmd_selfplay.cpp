@@ -6,14 +6,25 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/selfplay.h"
+#include "app/ballots.h"
+#include "app/engineplayer.h"
+#include "app/selfplay.h"
 #include "games/gamerecord.h"
 #include "rules/variants.h"
 #include "tools/command.h"
-#include "tools/programdata.h"
 
 namespace quorlin::cli {
 namespace {
+
+// The shipped "2-moves" ballots of a variant beside the executable, when its
+// board has 32 squares and they are there; empty otherwise.
+std::string ShippedBallots(int variant) {
+  if (!BallotsApply(VariantTable[variant])) return {};
+  const std::string file = BallotFileName(variant, 1);
+  if (file.empty()) return {};
+  const std::filesystem::path path = ExecutableFolder() / kBallotFolder / file;
+  return std::filesystem::exists(path) ? path.string() : std::string();
+}
 
 int SelfPlay(const Args& args) {
   TSelfPlayOptions o;
@@ -75,14 +86,14 @@ int SelfPlay(const Args& args) {
     static int done = 0;
     ++done;
     std::printf("game %d (%d/%d): %s, %s, %d plies, %.1f s\n", g.number, done, o.games,
-                g.outcome.end == TEngineGameEnd::PlyCap ? "capped" : ResultText(g.outcome.result),
-                EngineGameEndText(g.outcome.end), g.outcome.plies, g.outcome.seconds);
+                g.outcome.end == TGameEndKind::PlyCap ? "capped" : ResultText(g.outcome.result),
+                GameEndText(g.outcome.end), g.outcome.plies, g.outcome.seconds);
     std::fflush(stdout);
   });
   std::printf("played %d games in %.1f s: first mover won %d, second won %d, draws %d\n", r.played, r.seconds,
               r.whiteWins, r.blackWins, r.draws);
   std::printf("ended by: no legal move %d, repetition %d, move-count rule %d, endgame databases %d, ply cap %d\n",
-              r.endCount[0], r.endCount[1], r.endCount[2], r.endCount[3], r.endCount[4]);
+              r.noMove, r.repetition, r.moveCount, r.adjudicated, r.capped);
   std::printf("games written to %s\n", o.out.c_str());
   return 0;
 }

@@ -7,8 +7,8 @@
 
 #include "engine/tuner.h"
 #include "rules/variants.h"
+#include "app/engineplayer.h"
 #include "tools/command.h"
-#include "tools/programdata.h"
 
 namespace quorlin::cli {
 namespace {

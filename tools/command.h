@@ -29,9 +29,9 @@ long long ParseCount(const std::string& text, const std::string& what, long long
 // Slot of a variant given by number or name, or throws UsageError.
 int ParseVariantArg(const std::string& text);
 
-// Reads a FEN argument for the variant: every listed square must land on the
-// board (ParseFEN alone skips what it cannot read); ranges such as W31-50 are
-// accepted. Throws UsageError naming what is wrong.
+// Reads a FEN argument for the variant with the strict reader (ReadFEN):
+// ranges such as W31-50 are accepted; anything malformed or impossible throws
+// UsageError naming what is wrong and where.
 void ReadFenArg(const TGameParams& params, const std::string& text, TBoard& board, int& side);
 
 }  // namespace quorlin::cli

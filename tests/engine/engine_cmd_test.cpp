@@ -35,8 +35,8 @@ TEST(QuorlinEval, PrintsTheStageAndTheEvaluation) {
       // Start: balanced men, side to move 7, pattern on squares 1 and 2: 0.19.
       {"russian " + eng, "stage: 0 (pieces 9..24, weights a.evf)", "evaluation: 0.19 "},
       // Black to move with two men against one, stage 1: -1 + 1.
-      {"russian " + eng + " --fen B:W1,2:B32", "stage: 1 (pieces 1..8, weights b.evf)", "evaluation: 0 "},
-      {"russian " + eng + " --fen W:W1,2:B32", "stage: 1", "evaluation: 2 "},
+      {"russian " + eng + " --fen B:W5,6:B28", "stage: 1 (pieces 1..8, weights b.evf)", "evaluation: 0 "},
+      {"russian " + eng + " --fen W:W5,6:B28", "stage: 1", "evaluation: 2 "},
   };
   for (const Case& c : cases) {
     std::string out;
@@ -47,7 +47,7 @@ TEST(QuorlinEval, PrintsTheStageAndTheEvaluation) {
   // An array-board engine always uses stage 0.
   const auto old = MakeEngine("Russian", "211");
   std::string out;
-  ASSERT_EQ(test::RunQuorlin("eval russian " + (old / "Demo.eng").string() + " --fen W:W1,2:B32", out), 0)
+  ASSERT_EQ(test::RunQuorlin("eval russian " + (old / "Demo.eng").string() + " --fen W:W5,6:B28", out), 0)
       << out;
   EXPECT_NE(out.find("array-board"), std::string::npos) << out;
   EXPECT_NE(out.find("stage: 0"), std::string::npos) << out;

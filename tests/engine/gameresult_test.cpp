@@ -277,6 +277,44 @@ TEST(QuietMoveCount, TurkishCountsMovesThatStayInTheirRow) {
   EXPECT_EQ(QuietMoveCount(start, line.Ptrs(), p), 0);
 }
 
+// Frisian: two kings against one. The side with two kings and no men may move
+// the same king again and again, so a line of one king's moves reaches the 14
+// moves that draw; with a man on the board the counts start again at every
+// man move and the two-against-one rule does not apply.
+TEST(MoveCountDraw, FrisianTwoKingsAgainstOneByMovesOfOneKing) {
+  const TGameParams& p = VariantTable[kFrisian];
+  auto sq = [&](int row, int col) { return SquareAt(p, row, col); };
+  const int e1 = sq(0, 5), f2 = sq(1, 6), i1 = sq(0, 9), e9 = sq(8, 5), f10 = sq(9, 6);
+  const TBoard start = Board({{e1, kWhiteKing}, {i1, kWhiteKing}, {f10, kBlackKing}});
+  Line line(kFrisian, start);
+  for (int round = 0; round < 4; ++round) {
+    line.Play(e1, f2);
+    line.Play(f10, e9);
+    line.Play(f2, e1);
+    line.Play(e9, f10);
+  }
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_EQ(QuietMoveCount(start, line.Ptrs(13), p), 13);
+  EXPECT_FALSE(MoveCountDraw(start, line.Ptrs(13), p));
+  EXPECT_TRUE(MoveCountDraw(start, line.Ptrs(14), p));
+
+  // The same with a white man on a1 that never moves: the king may not move
+  // a fourth time in a row, and no 14-move draw applies.
+  const int a1 = sq(0, 1);
+  TBoard withMan = start;
+  withMan.b[a1] = kWhiteMan;
+  Line manLine(kFrisian, withMan);
+  manLine.Play(e1, f2);
+  manLine.Play(f10, e9);
+  manLine.Play(f2, e1);
+  manLine.Play(e9, f10);
+  manLine.Play(e1, f2);
+  manLine.Play(f10, e9);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_FALSE(Legal(manLine.board, manLine.side, p, f2).has_value());
+  EXPECT_FALSE(MoveCountRule(p, 14, manLine.board));
+}
+
 // Black to move... or White: a lone white man on a1 blocked by two black men.
 TBoard BlockedWhite(const TGameParams& p) {
   return Board(

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <random>
 #include <set>
 #include <thread>
 #include <vector>
 
 #include "bitboard_check.h"
+#include "rules/bitgen.h"
 #include "rules/bitperft.h"
 #include "rules/perft.h"
 #include "rules/position.h"
@@ -347,6 +349,43 @@ TEST(BitPerft, EqualsTheSquareListCountForEveryVariant) {
   TBoard start;
   start.b = StartPosition(VariantTable[kFrisian], false);
   EXPECT_EQ(PerftBitboard(start, 0, 3, kFrisian, true), 0u);
+}
+
+// Bulk counting counts the last ply from masks and counts men's captures
+// without listing them; on positions with kings, long captures and promotions
+// it must give what listing gives, in every variant and for both sides.
+TEST(BitPerft, BulkCountingEqualsListingOnRandomPositions) {
+  for (int variant : bbcheck::BitboardVariants()) {
+    const TGameParams& p = VariantTable[variant];
+    TRandom rng(static_cast<uint32_t>(77 + variant));
+    int checked = 0;
+    for (int i = 0; i < 300; ++i) {
+      uint8_t wm, bm, wk, bk;
+      bbcheck::RandomComposition(rng, p, i, wm, bm, wk, bk);
+      TBoard board;
+      if (!GeneratePosition(wm, bm, wk, bk, board.b, false, false, false, p, rng)) continue;
+      for (int side = 0; side <= 1; ++side) {
+        const uint64_t listed = PerftBitboard(board, side, 2, variant, false);
+        ASSERT_EQ(PerftBitboard(board, side, 2, variant, true), listed)
+            << p.Name << " " << WriteFEN(p, board.b, side);
+        if (i % 10 == 0) {
+          EXPECT_EQ(listed, Perft(board, side, 2, p, true)) << p.Name << " " << WriteFEN(p, board.b, side);
+        }
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 400) << p.Name;
+  }
+}
+
+TEST(BitPerft, PlainPopulationCountMatchesTheBuiltin) {
+  std::mt19937_64 rng(3);
+  for (int i = 0; i < 1000; ++i) {
+    const uint64_t x = rng() & rng();
+    EXPECT_EQ(bitgen::Bits<false>(x), __builtin_popcountll(x)) << x;
+  }
+  EXPECT_EQ(bitgen::Bits<false>(~uint64_t{0}), 64);
+  EXPECT_EQ(bitgen::Bits<false>(0), 0);
 }
 
 TEST(BitMoveGen, ThreadsGenerateIndependently) {

@@ -81,6 +81,12 @@ TEST(QuorlinPerft, BadArgumentsExitWithStatusTwo) {
       {"perft russian 3 --fen hello", "bad FEN \"hello\""},
       {"perft russian 3 --fen W:Wz9:B1", "bad FEN \"W:Wz9:B1\""},
       {"perft russian 3 --fen W:Wc3:X1", "bad FEN"},
+      {"perft international 3 --fen W:", "bad FEN \"W:\": column 3: no piece lists"},
+      {"perft international 3 --fen B:", "bad FEN \"B:\": column 3: no piece lists"},
+      {"perft international 3 --fen W::", "bad FEN \"W::\": column 3: empty piece list"},
+      {"perft international 3 --fen W:W31,j10:B1", "files a b c d e f g h i k,"},
+      {"perft international 3 --fen W:W31,31:B1", "listed twice"},
+      {"perft international 3 --fen W:W3:B40", "White man cannot stand on 3"},
       {"perft russian 3 --fast", "unknown option \"--fast\""},
   };
   for (const Row& r : rows) {

@@ -1,7 +1,7 @@
 // Self-play: games on two threads land in the database with results, the
-// openings follow the seed, and an engine game is decided by the endgame
-// databases once its position is in them.
-#include "engine/selfplay.h"
+// openings follow the seed, and the endgame databases decide a position they
+// know.
+#include "app/selfplay.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "games/database.h"
 #include "rules/fen.h"
 #include "rules/variants.h"
-#include "search_fixture.h"
+#include "engine/search_fixture.h"
 #include "test_support.h"
 
 namespace quorlin {
@@ -73,7 +73,7 @@ TEST(SelfPlay, OpeningsFollowTheSeedAndBallotsAreVaried) {
                std::runtime_error);
 }
 
-TEST(EngineGame, EndgameDatabasesDecideAKnownPosition) {
+TEST(SelfPlay, EndgameDatabasesDecideTheGames) {
   const fs::path dir = test::FreshDir("adjudicate");
   TEgdbBuildOptions eo;
   eo.variant = kRussian;
@@ -82,25 +82,41 @@ TEST(EngineGame, EndgameDatabasesDecideAKnownPosition) {
   ASSERT_TRUE(TEgdbGenerator(eo).Run().ok);
   auto db = TEndgameDb::Load(kRussian, false, eo.outFolder, TEdbCallbacks{});
   ASSERT_TRUE(db);
-  TAnalysisInfo info;
-  std::atomic<bool> stop{false};
-  TEngine engine(&info, &stop, 1);
-  ASSERT_TRUE(engine.LoadFromFile(test::WriteTestEngine(dir, kRussian), kRussian));
-  // Two white kings against a lone black man: a won position, no capture pending.
-  TOpeningLine op;
+  const TGameParams& p = VariantTable[kRussian];
+  TBoard b;
   int side = 0;
-  ParseFEN(VariantTable[kRussian], "W:WKa1,Kc1:Bh8", op.start.b, side);
-  TEngineGameOptions go;
-  go.variant = kRussian;
-  go.nodes = 200;
-  go.budgetCs = 100000;
-  go.adjudicator = db;
-  TGame game;
-  const TEngineGameOutcome out = PlayEngineGame(game, op, engine, engine, go);
-  EXPECT_EQ(out.end, TEngineGameEnd::Adjudicated);
-  EXPECT_EQ(out.result, kResultWhiteWin);
-  EXPECT_EQ(out.plies, 0);
-  EXPECT_EQ(game.Header.Result, kResultWhiteWin);
+  // Two white kings against a lone black man, either side to move: won for White.
+  ParseFEN(p, "W:WKa1,Kc1:Bh8", b.b, side);
+  EXPECT_EQ(AdjudicateByDatabases(*db, b, TDColor::white, kRussian), kResultWhiteWin);
+  EXPECT_EQ(AdjudicateByDatabases(*db, b, TDColor::black, kRussian), kResultWhiteWin);
+  // A capture pending, or more pieces than the databases hold: no verdict.
+  ParseFEN(p, "W:Wc3:Bd4", b.b, side);
+  EXPECT_EQ(AdjudicateByDatabases(*db, b, TDColor::white, kRussian), kResultNone);
+  ParseFEN(p, "W:Wa1,c1,e1:Bh8,f8", b.b, side);
+  EXPECT_EQ(AdjudicateByDatabases(*db, b, TDColor::white, kRussian), kResultNone);
+
+  // A self-play run from such a position ends at once by the databases.
+  TSelfPlayOptions o = SmallRun(dir);
+  o.edFolder = eo.outFolder;
+  o.games = 1;
+  o.threads = 1;
+  const std::string fen = (dir / "start.abd").string();
+  {
+    TQuorlinDB start;
+    ASSERT_TRUE(OpenOrCreateDatabase(fen, start));
+    TGame g;
+    ClearGame(g);
+    g.Params = p;
+    g.Header.TypeOfGame = kRussian;
+    ParseFEN(p, "W:WKa1,Kc1:Bh8", g.StartBoard, side);
+    ASSERT_TRUE(WriteGame(g, 0, start, false));
+    CloseDatabase(start);
+  }
+  o.openings = fen;
+  o.randomPlies = 0;
+  const TSelfPlayResult r = RunSelfPlay(o);
+  EXPECT_EQ(r.adjudicated, 1);
+  EXPECT_EQ(r.whiteWins, 1);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "engine/selfplay.h"
+#include "app/selfplay.h"
 
 #include <atomic>
 #include <chrono>
@@ -8,7 +8,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "app/engineplayer.h"
+#include "engine/gameresult.h"
 #include "games/database.h"
+#include "rules/movegen.h"
 #include "rules/variants.h"
 
 namespace quorlin {
@@ -37,29 +40,23 @@ TSelfPlayResult RunSelfPlay(const TSelfPlayOptions& o, const std::function<void(
   const auto started = std::chrono::steady_clock::now();
   const std::vector<TOpeningLine> openings = SelfPlayOpenings(o, o.games);
 
-  // One engine per worker (it plays both sides: the table is shared by the two
-  // sides of its game, as in a match of an engine against itself).
-  struct TWorker {
-    TAnalysisInfo info;
-    std::atomic<bool> stop{false};
-    std::unique_ptr<TEngine> engine;
-  };
+  // One engine per worker; it plays both sides of its games (as in a match
+  // of an engine against itself).
   const int threads = std::max(1, std::min(o.threads, o.games));
-  std::vector<std::unique_ptr<TWorker>> workers;
-  bool giveaway = false;
-  std::string name;
+  std::vector<std::unique_ptr<TEnginePlayer>> workers;
   for (int t = 0; t < threads; ++t) {
-    auto w = std::make_unique<TWorker>();
-    w->engine = std::make_unique<TEngine>(&w->info, &w->stop, o.hashMb);
-    if (!w->engine->LoadFromFile(o.engine, o.variant))
-      throw std::runtime_error("engine description \"" + o.engine + "\" not found");
-    w->engine->ThreadsCount = 1;
-    w->engine->AnalysisMode = false;
-    if (!o.edFolder.empty()) w->engine->SetEDFolder(o.edFolder);
-    giveaway = w->engine->EvalFunc().Giveaway;
-    name = w->engine->Name();
-    workers.push_back(std::move(w));
+    TEnginePlayerOptions eo;
+    eo.file = o.engine;
+    eo.variant = o.variant;
+    eo.threads = 1;
+    eo.hashMb = o.hashMb;
+    eo.edFolder = o.edFolder;
+    eo.nodes = o.nodes;
+    eo.seed = o.seed + static_cast<uint64_t>(t);
+    workers.push_back(std::make_unique<TEnginePlayer>(eo));
   }
+  const bool giveaway = workers[0]->Giveaway();
+  const std::string name = workers[0]->Name();
   std::shared_ptr<const TEndgameDb> adjudicator;
   if (!o.edFolder.empty()) adjudicator = TEndgameDb::Shared(o.variant, giveaway, o.edFolder, TEdbCallbacks{});
 
@@ -72,45 +69,75 @@ TSelfPlayResult RunSelfPlay(const TSelfPlayOptions& o, const std::function<void(
   std::atomic<int> next{0};
   std::atomic<bool> failed{false};
 
-  auto work = [&](TWorker& w) {
+  auto work = [&](TEnginePlayer& player) {
     TGame game;
     for (;;) {
       const int g = next.fetch_add(1);
       if (g >= o.games || failed.load()) return;
-      TEngineGameOptions go;
-      go.variant = o.variant;
-      go.budgetCs = o.nodes > 0 ? 100000 : std::max(1, o.msPerMove / 10);
-      go.nodes = o.nodes;
-      go.maxPlies = o.maxPlies;
-      go.giveaway = giveaway;
-      go.round = g + 1;
-      go.whiteName = name;
-      go.blackName = name;
-      go.tournament = "Self-play, " + (o.nodes > 0 ? std::to_string(o.nodes) + " positions"
-                                                   : std::to_string(o.msPerMove) + " ms") + " per move";
-      go.site = "quorlin selfplay";
-      go.adjudicator = adjudicator;
+      const TOpeningLine& op = openings[static_cast<size_t>(g)];
+      ClearGame(game);
+      game.Params = VariantTable[o.variant];
+      game.Header.TypeOfGame = static_cast<uint8_t>(o.variant);
+      game.Header.FirstMove = op.first;
+      game.Header.Round = g + 1;
+      game.Header.Date = TodayDate();
+      game.StartBoard = op.start.b;
+      game.CurBoard = op.start;
+      game.SideToMove = op.first;
+      game.WhiteName = game.BlackName = name;
+      game.Tournament = "Self-play, " + (o.nodes > 0 ? std::to_string(o.nodes) + " positions"
+                                                     : std::to_string(o.msPerMove) + " ms") + " per move";
+      game.Site = "quorlin selfplay";
+      int node = 0;
+      for (const TMove& m : op.moves) {
+        node = AddMove(game, m, node);
+        ApplyMove(game.Moves[node], game.CurBoard, game.Params);
+        game.SideToMove = game.SideToMove == TDColor::white ? TDColor::black : TDColor::white;
+      }
+      game.CurMovPos = node;
+      game.Comments[0].CommentAft = "Opening: " + op.label;
+      TMatchGameOptions mo;
+      mo.maxPlies = o.maxPlies;
+      mo.giveaway = giveaway;
+      mo.timeControl[0].perMoveMs = mo.timeControl[1].perMoveMs = o.msPerMove;
+      if (adjudicator)
+        mo.adjudicate = [&](const TGame& gm) {
+          return AdjudicateByDatabases(*adjudicator, gm.CurBoard, gm.SideToMove, o.variant);
+        };
       TSelfPlayGame done;
       done.number = g + 1;
-      done.opening = openings[static_cast<size_t>(g)].label;
-      try {
-        done.outcome = PlayEngineGame(game, openings[static_cast<size_t>(g)], *w.engine, *w.engine, go);
-      } catch (const std::exception& e) {
-        std::lock_guard<std::mutex> guard(lock);
-        if (firstError.empty()) firstError = e.what();
+      done.opening = op.label;
+      done.outcome = PlayMatchGame(game, player, player, mo);
+      std::lock_guard<std::mutex> guard(lock);
+      if (done.outcome.end == TGameEndKind::Unknown || done.outcome.fault) {
+        if (firstError.empty()) firstError = "game " + std::to_string(g + 1) + ": " + done.outcome.reason;
         failed.store(true);
         return;
       }
-      std::lock_guard<std::mutex> guard(lock);
       if (!WriteGame(game, 0, db, false)) {
         if (firstError.empty()) firstError = "cannot write game " + std::to_string(g + 1) + ": " + db.LastError;
         failed.store(true);
         return;
       }
       ++result.played;
-      const double wp = WhitePoints(done.outcome.result);
-      (wp == 1.0 ? result.whiteWins : wp == 0.0 ? result.blackWins : result.draws)++;
-      ++result.endCount[static_cast<int>(done.outcome.end)];
+      const uint8_t res = done.outcome.result;
+      (res == kResultWhiteWin ? result.whiteWins : res == kResultBlackWin ? result.blackWins : result.draws)++;
+      switch (done.outcome.end) {
+        case TGameEndKind::Repetition:
+          ++result.repetition;
+          break;
+        case TGameEndKind::MoveCount:
+          ++result.moveCount;
+          break;
+        case TGameEndKind::Adjudicated:
+          ++result.adjudicated;
+          break;
+        case TGameEndKind::PlyCap:
+          ++result.capped;
+          break;
+        default:
+          ++result.noMove;
+      }
       if (onGame) onGame(done);
     }
   };

@@ -4,12 +4,14 @@
 // database (so the games can be browsed, exported as PDN and fed to the
 // tuner). Each worker owns its engine objects: nothing is shared between
 // workers but the game counter (an atomic) and the database (behind a lock).
+// The games are played by the match loop (matchgame.h).
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/enginegame.h"
+#include "app/matchgame.h"
+#include "engine/openinglines.h"
 
 namespace quorlin {
 
@@ -31,14 +33,14 @@ struct TSelfPlayOptions {
 
 struct TSelfPlayGame {
   int number = 0;  // 1-based, in the order the games were dealt out
-  TEngineGameOutcome outcome;
+  TMatchGameOutcome outcome;
   std::string opening;
 };
 
 struct TSelfPlayResult {
   int played = 0;
   int whiteWins = 0, blackWins = 0, draws = 0;
-  int endCount[5] = {0, 0, 0, 0, 0};  // by TEngineGameEnd
+  int noMove = 0, repetition = 0, moveCount = 0, adjudicated = 0, capped = 0;  // how games ended
   double seconds = 0;
 };
 

@@ -1,7 +1,5 @@
-#include "engine/enginegame.h"
+#include "engine/openinglines.h"
 
-#include <chrono>
-#include <ctime>
 #include <stdexcept>
 
 #include "engine/gameresult.h"
@@ -50,10 +48,9 @@ bool AddRandomPlies(TOpeningLine& op, int plies, const TGameParams& p, TRandom& 
   return LegalMoves(b, side, p, list) > 0;
 }
 
-// Result of the position from the endgame databases, for side 0: a header
-// code, or kResultNone when the databases do not know it or a capture is
-// pending (the stored value of a win/draw/loss file ignores those).
-uint8_t Adjudicate(const TEndgameDb& db, const TBoard& board, TDColor side, int variant) {
+}  // namespace
+
+uint8_t AdjudicateByDatabases(const TEndgameDb& db, const TBoard& board, TDColor side, int variant) {
   TBitBoard64 bb;
   BoardToBit64(board, bb, variant);
   if (side == TDColor::black) FlipBitBoard(bb, variant);
@@ -74,7 +71,6 @@ uint8_t Adjudicate(const TEndgameDb& db, const TBoard& board, TDColor side, int 
   return whiteWins ? kResultWhiteWin : kResultBlackWin;
 }
 
-}  // namespace
 
 std::vector<TOpeningLine> RandomOpeningLines(int variant, int count, int plies, uint64_t seed) {
   const TGameParams& p = VariantTable[variant];
@@ -169,122 +165,6 @@ void ExtendOpenings(std::vector<TOpeningLine>& openings, int variant, int plies,
       if (AddRandomPlies(op, plies, p, rng)) break;
       op = base;  // keep the plain opening when no extension works
     }
-  }
-}
-
-const char* EngineGameEndText(TEngineGameEnd e) {
-  switch (e) {
-    case TEngineGameEnd::NoMove:
-      return "no legal move";
-    case TEngineGameEnd::Repetition:
-      return "repetition";
-    case TEngineGameEnd::MoveCount:
-      return "move-count rule";
-    case TEngineGameEnd::Adjudicated:
-      return "endgame databases";
-    case TEngineGameEnd::PlyCap:
-      return "ply cap";
-  }
-  return "";
-}
-
-TDateRecord TodayRecord() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  TDateRecord d;
-  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
-  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
-  d.Day = static_cast<uint8_t>(tm.tm_mday);
-  return d;
-}
-
-TEngineGameOutcome PlayEngineGame(TGame& game, const TOpeningLine& opening, TEngine& white, TEngine& black,
-                                  const TEngineGameOptions& o) {
-  const auto started = std::chrono::steady_clock::now();
-  const TGameParams& p = VariantTable[o.variant];
-  const std::string roundText = "game " + std::to_string(o.round);
-  ClearGame(game);
-  game.Params = p;
-  game.Header.TypeOfGame = static_cast<uint8_t>(o.variant);
-  game.Header.FirstMove = opening.first;
-  game.Header.Round = o.round;
-  game.Header.Date = TodayRecord();
-  game.StartBoard = opening.start.b;
-  game.CurBoard = TBoard{};
-  game.CurBoard.b = opening.start.b;
-  game.SideToMove = opening.first;
-  game.CurMovPos = 0;
-  game.WhiteName = o.whiteName;
-  game.BlackName = o.blackName;
-  game.Tournament = o.tournament;
-  game.Site = o.site;
-
-  auto play = [&](const TMove& m) {
-    const int node = AddMove(game, m, game.CurMovPos);
-    if (node == 0) throw std::runtime_error(roundText + ": no room for another move");
-    game.CurMovPos = node;
-    ApplyMove(game.Moves[node], game.CurBoard, p);
-    game.SideToMove = Other(game.SideToMove);
-  };
-  for (const TMove& m : opening.moves) play(m);
-  game.Comments[0].CommentAft = "Opening: " + opening.label;
-
-  TEngineGameOutcome out;
-  TMvs list;
-  for (;;) {
-    const TResultCheck check = CheckResult(game, o.giveaway, true);
-    if (check.result != kResultNone) {
-      out.result = check.result;
-      out.end = check.rule == TResultRule::Repetition  ? TEngineGameEnd::Repetition
-                : check.rule == TResultRule::MoveCount ? TEngineGameEnd::MoveCount
-                                                       : TEngineGameEnd::NoMove;
-      break;
-    }
-    if (o.adjudicator && !o.giveaway) {
-      const uint8_t r = Adjudicate(*o.adjudicator, game.CurBoard, game.SideToMove, o.variant);
-      if (r != kResultNone) {
-        out.result = r;
-        out.end = TEngineGameEnd::Adjudicated;
-        game.Header.Result = r;
-        break;
-      }
-    }
-    if (out.plies >= o.maxPlies) {
-      out.end = TEngineGameEnd::PlyCap;
-      game.Comments[game.CurMovPos].CommentAft =
-          "Stopped after " + std::to_string(o.maxPlies) + " engine plies; scored as a draw";
-      break;
-    }
-    TEngine& mover = game.SideToMove == TDColor::white ? white : black;
-    TMove best;
-    if (!mover.LetOpponentMove40(game, o.budgetCs, best, false, o.nodes))
-      throw std::runtime_error(roundText + ": " + mover.Name() + " gave no move");
-    const int n = LegalMoves(game.CurBoard, game.SideToMove, p, list);
-    const TMove* legal = FindLegal(best, list, n);
-    if (!legal) throw std::runtime_error(roundText + ": " + mover.Name() + " chose an illegal move");
-    play(*legal);
-    ++out.plies;
-  }
-  if (out.end == TEngineGameEnd::Repetition || out.end == TEngineGameEnd::MoveCount ||
-      out.end == TEngineGameEnd::Adjudicated)
-    game.Comments[game.CurMovPos].CommentAft =
-        std::string(out.end == TEngineGameEnd::Adjudicated ? "Decided by the " : "Draw by ") +
-        EngineGameEndText(out.end);
-  out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  return out;
-}
-
-double WhitePoints(uint8_t result) {
-  switch (result) {
-    case kResultWhiteWin:
-    case kResultWhiteWinTime:
-      return 1.0;
-    case kResultBlackWin:
-    case kResultBlackWinTime:
-      return 0.0;
-    default:
-      return 0.5;
   }
 }
 
