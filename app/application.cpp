@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "app/analysisthread.h"
-#include "app/engineupdate.h"
 #include "app/folders.h"
 #include "app/log.h"
 #include "app/settings.h"
 #include "app/translations.h"
+#include "download/enginesupdate.h"
 #include "engine/book.h"
 #include "engine/textfile.h"
 #include "rules/position.h"
@@ -65,19 +65,12 @@ void TApplication::Startup() {
 
   // An engine update left in the program folder is installed before anything
   // reads the engine files; its outcome is logged once the log is open.
-  std::string updateNote;
-  const std::string update = ProgramFolder + kEngineUpdateFile;
-  std::error_code ec;
-  if (fs::exists(update, ec)) {
-    std::string error;
-    updateNote = InstallEngineUpdate(update, ProgramFolder, error) ? "Engine update installed from " + update
-                                                                   : "Engine update not installed: " + error;
-  }
+  const TEnginesUpdate update = InstallEnginesUpdate(ProgramFolder);
 
   OpenLog();
   WriteLog(".", false);
   WriteLog("Program started.", false);
-  if (!updateNote.empty()) WriteLog(updateNote);
+  if (!update.Message.empty()) WriteLog(update.Message);
 
   LoadSettings([this] {
     const std::string& path = Settings.Database;
