@@ -204,11 +204,11 @@ float TEngine::analysis(const TBoard& brd, float alfa, float beta, int n, int mn
   GenerateMoves(brd, side, list, cnt, GameParams, true);
   if (cnt == 0) return F.Giveaway ? kMateBase - n : n - kMateBase;
 
-  // 2. Time check and ordering by a one-ply search.
+  // 2. Limits (time and position budget) and ordering by a one-ply search.
   uint8_t order[kMaxMoves + 1];
   for (int i = 1; i <= cnt; ++i) order[i] = static_cast<uint8_t>(i);
   if (n + 3 < mn) {
-    if (EngineClockCs() - TimeAnalysisStarted > MaxTimeAnalysis) stop.store(true, std::memory_order_relaxed);
+    LimitCheck();
     float s[kMaxMoves + 1];
     for (int i = 1; i <= cnt; ++i) {
       TBoard after = brd;
