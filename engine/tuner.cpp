@@ -46,7 +46,8 @@ float Material(const TBoard& b, TDColor side, const TGameParams& p) {
   return own - opp;
 }
 
-float LeafSearch(const TBoard& b, TDColor side, int depth, const TGameParams& p, TBoard& leaf, TDColor& leafSide) {
+float LeafSearch(const TBoard& b, TDColor side, int depth, const TGameParams& p, TBoard& leaf,
+                 TDColor& leafSide) {
   TMvs list;
   uint8_t n = 0;
   GenerateMoves(b, static_cast<int>(side), list, n, p, true);
@@ -89,7 +90,8 @@ enum : int {
   kFTur2nd35,
   kFScalars,  // bitboard: own men fields (64), opponent men (64), empty (64), then patterns
 };
-constexpr int kFOwn = kFScalars, kFOpp = kFScalars + 64, kFEmpty = kFScalars + 128, kFPatterns = kFScalars + 192;
+constexpr int kFOwn = kFScalars, kFOpp = kFScalars + 64, kFEmpty = kFScalars + 128,
+              kFPatterns = kFScalars + 192;
 // Array board: the per-square tables after the first three scalars.
 constexpr int kAWS = 3;
 
@@ -138,12 +140,15 @@ TLayout MakeLayout(int variant, bool arrayBoard) {
   };
   std::vector<std::vector<TOffset>> offsets;
   if (L.p->BoardCheckered)
-    offsets = {{{0, 0}, {1, -1}},         {{0, 0}, {1, 1}},          {{0, 0}, {1, -1}, {1, 1}},
+    offsets = {{{0, 0}, {1, -1}},        {{0, 0}, {1, 1}},           {{0, 0}, {1, -1}, {1, 1}},
                {{0, 0}, {1, 1}, {2, 2}}, {{0, 0}, {1, -1}, {2, -2}}, {{0, 0}, {0, 2}},
                {{0, 0}, {0, 2}, {1, 1}}};
   else
-    offsets = {{{0, 0}, {1, 0}},         {{0, 0}, {0, 1}},         {{0, 0}, {1, 0}, {2, 0}},
-               {{0, 0}, {0, 1}, {0, 2}}, {{0, 0}, {1, 0}, {0, 1}}};
+    offsets = {{{0, 0}, {1, 0}},
+               {{0, 0}, {0, 1}},
+               {{0, 0}, {1, 0}, {2, 0}},
+               {{0, 0}, {0, 1}, {0, 2}},
+               {{0, 0}, {1, 0}, {0, 1}}};
   for (int s = 1; s <= L.squares; ++s) {
     const int row = SquareRow(*L.p, s), col = SquareColumn(*L.p, s);
     for (const auto& shape : offsets) {
@@ -407,7 +412,10 @@ double FeatureWeight(const TLayout& L, const TEvalFuncStatic& e, int i) {
     }
     if (arrayBoard) {
       const int table = (i - kAWS) / S, s = (i - kAWS) % S + 1;
-      const TSquareWeights& t = table == 0 ? e.FieldsWS : table == 1 ? e.FieldsBS : table == 2 ? e.FieldsWK : e.FieldsBK;
+      const TSquareWeights& t = table == 0   ? e.FieldsWS
+                                : table == 1 ? e.FieldsBS
+                                : table == 2 ? e.FieldsWK
+                                             : e.FieldsBK;
       return t[static_cast<size_t>(s)];
     }
     switch (i) {
@@ -553,18 +561,32 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
   const std::vector<double> none;
   Fit(d, theta, o, stageName + " material", active, none);
   report.materialValidationLoss = Losses(d, theta).validation;
+  const std::vector<double> materialTheta = theta;
   // The start engine's weights on the scale of the material fit: where to
   // begin, and what the regularisation draws towards (zero without one).
   std::vector<double> prior(theta.size(), 0.0);
   prior[kFMaterial] = theta[kFMaterial];
   if (start && start->ManValue != 0) {
     for (int i = 0; i < L.features; ++i)
-      if (i != kFMaterial) prior[static_cast<size_t>(i)] = FeatureWeight(L, *start, i) / start->ManValue * theta[kFMaterial];
+      if (i != kFMaterial)
+        prior[static_cast<size_t>(i)] = FeatureWeight(L, *start, i) / start->ManValue * theta[kFMaterial];
     theta = prior;
   }
   report.startValidationLoss = Losses(d, theta).validation;
   std::fill(active.begin(), active.end(), true);
   Fit(d, theta, o, stageName + " all terms", active, prior);
+  // A start engine whose terms mislead here (drawn towards them, the fit ends
+  // worse on the held-out positions than material alone) is let go: all
+  // terms again from the material fit, drawn towards it instead.
+  if (start && Losses(d, theta).validation > report.materialValidationLoss) {
+    std::vector<double> fresh = materialTheta;
+    Fit(d, fresh, o, stageName + " all terms from material", active, materialTheta);
+    if (Losses(d, fresh).validation < Losses(d, theta).validation) {
+      theta = fresh;
+      prior = materialTheta;
+      if (o.log) o.log(stageName + ": the start engine's terms dropped (material alone predicted better)");
+    }
+  }
 
   // Patterns: candidates scored by the loss a Newton step on each alone would
   // save; the best are added and refitted, those worth too little dropped.
@@ -632,7 +654,8 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
         pd = rebuild(worth);
         std::vector<double> t3(t2.begin(), t2.begin() + kFPatterns);
         for (size_t j = 0; j < chosen.size(); ++j)
-          if (std::find(worth.begin(), worth.end(), chosen[j]) != worth.end()) t3.push_back(t2[kFPatterns + j]);
+          if (std::find(worth.begin(), worth.end(), chosen[j]) != worth.end())
+            t3.push_back(t2[kFPatterns + j]);
         std::vector<bool> act3(t3.size(), true);
         Fit(pd, t3, o, stageName + " with " + std::to_string(worth.size()) + " patterns kept", act3, prior);
         t2 = t3;
@@ -640,7 +663,8 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
       if (!worth.empty() && Losses(pd, t2).validation <= Losses(d, theta).validation) {
         d = std::move(pd);
         theta = t2;
-        for (size_t c : worth) kept.push_back(CandidatePattern(L.shapes[c / kStates], static_cast<int>(c % kStates)));
+        for (size_t c : worth)
+          kept.push_back(CandidatePattern(L.shapes[c / kStates], static_cast<int>(c % kStates)));
       }
     }
   }
@@ -651,7 +675,8 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
 
   // The weights in the integer units of the file: one man is kTunedManValue.
   const double unit = theta[kFMaterial];
-  if (!(unit > 1e-3)) throw std::runtime_error(stageName + ": material came out without value; too few games?");
+  if (!(unit > 1e-3))
+    throw std::runtime_error(stageName + ": material came out without value; too few games?");
   auto W = [&](int i) { return ToWeight(theta[static_cast<size_t>(i)], unit, kTunedManValue); };
   eval.ManValue = kTunedManValue;
   eval.KingValue = W(kFKings);  // kings are not in the material term
@@ -730,9 +755,10 @@ TTuneResult RunTuner(const TTuneOptions& o) {
 
   TTuneResult result;
   const std::vector<TTuneSample> samples = LoadTuneSamples(o, result);
-  Log(o, "games used " + std::to_string(result.gamesUsed) + ", skipped " + std::to_string(result.gamesSkipped) +
-             ", positions " + std::to_string(samples.size()));
-  if (samples.size() < 1000) throw std::runtime_error("too few positions to fit (" + std::to_string(samples.size()) + ")");
+  Log(o, "games used " + std::to_string(result.gamesUsed) + ", skipped " +
+             std::to_string(result.gamesSkipped) + ", positions " + std::to_string(samples.size()));
+  if (samples.size() < 1000)
+    throw std::runtime_error("too few positions to fit (" + std::to_string(samples.size()) + ")");
 
   // Stages by piece count: the endgame below a third of the start material.
   const int startPieces = CountPieces(StartPosition(VariantTable[o.variant], false));
@@ -758,14 +784,16 @@ TTuneResult RunTuner(const TTuneOptions& o) {
     st.Eval = TEvalFuncStatic{};
     st.Eval.Version = static_cast<uint8_t>(start.Version & 0xFF);
     // The start engine's weights of the stage that covers the middle of the range.
-    const TEvalFuncStatic& startEval = start.Stages[static_cast<size_t>(GetStageCnt(start, (lo + std::min(hi, startPieces)) / 2))].Eval;
+    const TEvalFuncStatic& startEval =
+        start.Stages[static_cast<size_t>(GetStageCnt(start, (lo + std::min(hi, startPieces)) / 2))].Eval;
     TTuneStageReport r = FitStage(samples, lo, hi, o, arrayBoard, st.Eval, &startEval);
     char line[240];
-    std::snprintf(line, sizeof line,
-                  "stage %d-%d: %d training and %d validation positions, loss %.5f, validation %.5f (start engine "
-                  "%.5f, material only %.5f), %d patterns",
-                  lo, hi, r.train, r.validation, r.trainLoss, r.validationLoss, r.startValidationLoss,
-                  r.materialValidationLoss, r.patterns);
+    std::snprintf(
+        line, sizeof line,
+        "stage %d-%d: %d training and %d validation positions, loss %.5f, validation %.5f (start engine "
+        "%.5f, material only %.5f), %d patterns",
+        lo, hi, r.train, r.validation, r.trainLoss, r.validationLoss, r.startValidationLoss,
+        r.materialValidationLoss, r.patterns);
     Log(o, line);
     result.stages.push_back(r);
     ef.Stages.push_back(std::move(st));
