@@ -65,27 +65,6 @@ uint64_t ReverseBytes(uint64_t x) {
   return r;
 }
 
-std::string Hex16(uint64_t v) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string s(16, '0');
-  for (int i = 15; i >= 0; --i, v >>= 4) s[i] = kDigits[v & 0xF];
-  return s;
-}
-
-bool ParseHex64(const std::string& t, uint64_t& v) {
-  if (t.empty() || t.size() > 16) return false;
-  auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v, 16);
-  return ec == std::errc() && p == t.data() + t.size();
-}
-
-// Cuts the first token off `rest` at its first space.
-std::string NextToken(std::string& rest) {
-  const size_t space = rest.find(' ');
-  std::string token = rest.substr(0, space);
-  rest = space == std::string::npos ? std::string() : rest.substr(space + 1);
-  return token;
-}
-
 }  // namespace
 
 const TEvalBoardMasks& EvalBoardMasks(int squares) {
@@ -101,6 +80,10 @@ const TEvalBoardMasks& EvalBoardMasks(int squares) {
     default:
       return kNoMasks;
   }
+}
+
+int32_t DefaultKingValue(const TGameParams& params) {
+  return !params.BoardCheckered ? 450 : params.FlyingKing ? 300 : 200;
 }
 
 float SoftClamp(float x) {
@@ -124,7 +107,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
     const float shift = dep / 100.0f;
     return v >= 0 ? v - shift : v + shift;
   }
-  if (bd.w == 0) return ctx.Giveaway ? 2001.0f - dep : dep - 2001.0f;
+  if (bd.w == 0) return NoMoveScore(dep, ctx.Giveaway);
 
   const TGameParams& gp = ctx.Params ? *ctx.Params : VariantParams(ctx.TypeOfGame);
   const uint64_t wm = bd.w & ~bd.k, wk = bd.w & bd.k, bm = bd.b & ~bd.k, bk = bd.b & bd.k;
@@ -315,236 +298,6 @@ TBitBoard64 CanonicalMirror64(const TBitBoard64& bb) {
                                   static_cast<int64_t>(x.k)};
   };
   return key(bb) > key(m) ? m : bb;
-}
-
-bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int variant) {
-  // Read into a copy so that a bad file leaves the caller's weights intact.
-  TEvalFuncStatic e = evf;
-  const TGameParams& gp = VariantParams(variant);
-  e.Size = 0;
-  e.Turkish = false;
-  e.Version = 211;
-  e.UseNN = false;
-  e.QuantityBonus = 0;
-  e.QuantityType = 0;
-  e.QuantityMul = 0;
-  e.ManValue = 100;
-  e.KingValue = !gp.BoardCheckered ? 450 : gp.FlyingKing ? 300 : 200;
-  e.FieldsWS.fill(0);
-  e.FieldsWK.fill(0);
-  e.FieldsBS.fill(0);
-  e.FieldsBK.fill(0);
-
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    evf = std::move(e);
-    return false;
-  }
-  if (path.extension() == ".mynn") {
-    e.UseNN = true;
-    LoadNet(path, e.Net);
-    evf = std::move(e);
-    return true;
-  }
-
-  const std::vector<std::string> lines = ReadTextLines(path);
-  int lineNo = 0;
-  std::string tag, value;
-  auto fail = [&](const std::string& expected) {
-    throw TFileError(path, lineNo, tag, "\"" + value + "\" is not " + expected);
-  };
-  auto integer = [&](int32_t& field) {
-    if (!ParseInteger(value, field)) fail("a whole number");
-  };
-  auto boolean = [&](bool& field) {
-    if (!ParseBoolean(value, field)) fail("True, False or a number");
-  };
-  auto single = [&](float& field) {
-    if (!ParseSingle(value, field)) fail("a number with \".\" as decimal separator");
-  };
-  auto square = [&](TSquareWeights& table) {
-    const size_t space = value.find(' ');
-    const std::string indexText = value.substr(0, space);
-    const std::string weightText =
-        space == std::string::npos ? std::string() : TrimText(value.substr(space + 1));
-    int32_t index, weight;
-    if (!ParseInteger(indexText, index))
-      throw TFileError(path, lineNo, tag, "square index \"" + indexText + "\" is not a whole number");
-    if (index < 1 || index > kMaxSquares) return;
-    if (!ParseInteger(weightText, weight))
-      throw TFileError(path, lineNo, tag, "weight \"" + weightText + "\" is not a whole number");
-    table[index] = weight;
-  };
-  auto mask = [&] {
-    std::string rest = value;
-    TPattern p;
-    const char* names[3] = {"w", "b", "k"};
-    uint64_t* parts[3] = {&p.B.w, &p.B.b, &p.B.k};
-    for (int i = 0; i < 3; ++i) {
-      const std::string t = NextToken(rest);
-      if (!ParseHex64(t, *parts[i]))
-        throw TFileError(path, lineNo, tag,
-                         std::string("bitboard ") + names[i] + " \"" + t +
-                             "\" is not a hexadecimal number of at most 16 digits");
-    }
-    const std::string t = NextToken(rest);
-    if (!ParseInteger(t, p.value))
-      throw TFileError(path, lineNo, tag, "pattern value \"" + t + "\" is not a whole number");
-    AddPattern(e, p);
-    if (e.Version == 40 && e.Turkish)
-      AddPattern(e, TPattern{MirrorRows(e.Patt[e.Size - 1].B), e.Patt[e.Size - 1].value});
-  };
-
-  for (const std::string& line : lines) {
-    ++lineNo;
-    SplitCommentedTagLine(line, tag, value);
-    switch (MatchTagPrefix(
-        tag,
-        {"ManValue",    "KingValue",    "SideBalanceMain", "SideBalanceExt", "QuantityBonus", "QuantityType",
-         "QuantityMul", "Compress",     "Squeeze",         "KingsMain",      "KingsDouble",   "KingsTriple",
-         "KingsTurAH",  "KingsTur2nd4", "KingsTur2nd35",   "EDMinDraw",      "EDMaxDraw",     "SideToMove",
-         "Version",     "Turkish",      "FieldsWS",        "FieldsBS",       "FieldsWK",      "FieldsBK",
-         "FieldsClr",   "Mask"})) {
-      case 0:
-        integer(e.ManValue);
-        break;
-      case 1:
-        integer(e.KingValue);
-        break;
-      case 2:
-        integer(e.SideBalanceMain);
-        break;
-      case 3:
-        integer(e.SideBalanceExt);
-        break;
-      case 4:
-        integer(e.QuantityBonus);
-        break;
-      case 5:
-        integer(e.QuantityType);
-        break;
-      case 6:
-        single(e.QuantityMul);
-        break;
-      case 7:
-        single(e.Compress);
-        break;
-      case 8:
-        boolean(e.Squeeze);
-        break;
-      case 9:
-        integer(e.KingsMain);
-        break;
-      case 10:
-        integer(e.KingsDouble);
-        break;
-      case 11:
-        integer(e.KingsTriple);
-        break;
-      case 12:
-        integer(e.KingsTurAH);
-        break;
-      case 13:
-        integer(e.KingsTur2nd4);
-        break;
-      case 14:
-        integer(e.KingsTur2nd35);
-        break;
-      case 15:
-        single(e.EDMinDraw);
-        break;
-      case 16:
-        single(e.EDMaxDraw);
-        break;
-      case 17:
-        integer(e.SideToMove);
-        break;
-      case 18: {
-        int32_t v;
-        integer(v);
-        e.Version = static_cast<uint8_t>(v);
-        break;
-      }
-      case 19:
-        boolean(e.Turkish);
-        break;
-      case 20:
-        square(e.FieldsWS);
-        break;
-      case 21:
-        square(e.FieldsBS);
-        break;
-      case 22:
-        square(e.FieldsWK);
-        break;
-      case 23:
-        square(e.FieldsBK);
-        break;
-      case 24:
-        square(e.FieldsClr);
-        break;
-      case 25:
-        mask();
-        break;
-      default:
-        break;  // unknown tags are ignored
-    }
-  }
-  CompileEvf(e);
-  evf = std::move(e);
-  return true;
-}
-
-std::filesystem::path SaveEvf(const std::filesystem::path& path, const TEvalFuncStatic& evf) {
-  if (evf.UseNN) {
-    std::filesystem::path netPath = path;
-    netPath.replace_extension(".mynn");
-    SaveNet(netPath, evf.Net);
-    return netPath;
-  }
-  std::string out;
-  auto integer = [&](const char* key, int64_t v) { out += TagLine(key, std::to_string(v)); };
-  auto single = [&](const char* key, float v) { out += TagLine(key, FormatSingle(v)); };
-  auto boolean = [&](const char* key, bool v) { out += TagLine(key, FormatBoolean(v)); };
-  integer("Version", evf.Version);
-  boolean("Turkish", evf.Turkish);
-  integer("ManValue", evf.ManValue);
-  integer("KingValue", evf.KingValue);
-  integer("SideBalanceMain", evf.SideBalanceMain);
-  integer("SideBalanceExt", evf.SideBalanceExt);
-  integer("QuantityBonus", evf.QuantityBonus);
-  integer("QuantityType", evf.QuantityType);
-  single("QuantityMul", evf.QuantityMul);
-  single("Compress", evf.Compress);
-  boolean("Squeeze", evf.Squeeze);
-  integer("KingsMain", evf.KingsMain);
-  integer("KingsDouble", evf.KingsDouble);
-  integer("KingsTriple", evf.KingsTriple);
-  integer("KingsTurAH", evf.KingsTurAH);
-  integer("KingsTur2nd4", evf.KingsTur2nd4);
-  integer("KingsTur2nd35", evf.KingsTur2nd35);
-  single("EDMinDraw", evf.EDMinDraw);
-  single("EDMaxDraw", evf.EDMaxDraw);
-  integer("SideToMove", evf.SideToMove);
-  if (evf.Version == 211) {
-    for (int i = 1; i <= kMaxSquares; ++i) {
-      const std::string index = std::to_string(i) + " ";
-      out += TagLine("FieldsWS", index + std::to_string(evf.FieldsWS[i]));
-      out += TagLine("FieldsBS", index + std::to_string(evf.FieldsBS[i]));
-      out += TagLine("FieldsWK", index + std::to_string(evf.FieldsWK[i]));
-      out += TagLine("FieldsBK", index + std::to_string(evf.FieldsBK[i]));
-      out += TagLine("FieldsClr", index + std::to_string(evf.FieldsClr[i]));
-    }
-  } else {
-    const size_t size = std::min<size_t>(std::max(evf.Size, 0), evf.Patt.size());
-    for (size_t i = 0; i < size; ++i) {
-      const TPattern& p = evf.Patt[i];
-      out += TagLine("Mask",
-                     Hex16(p.B.w) + " " + Hex16(p.B.b) + " " + Hex16(p.B.k) + " " + std::to_string(p.value));
-    }
-  }
-  WriteTextFile(path, out);
-  return path;
 }
 
 }  // namespace quorlin
