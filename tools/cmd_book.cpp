@@ -1,24 +1,33 @@
 // quorlin book: builds an opening book from a game database and shows the book
 // moves of a position.
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "engine/book.h"
 #include "engine/bookbuild.h"
+#include "engine/bookexpand.h"
 #include "games/database.h"
 #include "games/gamerecord.h"
 #include "rules/fen.h"
 #include "rules/variants.h"
+#include "app/engineplayer.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
 namespace {
 
+bool ReadBookGames(const std::string& dbPath, int variant, long long maxPly, long long minGames,
+                   std::map<TBookKey, TBookRecord>& records, int64_t& used, int64_t& skipped, int& otherVariant,
+                   int& unreadable);
+
 int Build(const Args& args) {
   std::string dbPath, outPath;
   int variant = 0;
   long long maxPly = 20, minGames = 1;
+  TBookExpandOptions expand;
+  expand.positions = 0;
   for (size_t k = 1; k < args.size(); ++k) {
     const std::string& a = args[k];
     auto value = [&]() -> const std::string& {
@@ -33,6 +42,14 @@ int Build(const Args& args) {
       maxPly = ParseCount(value(), "ply", 1000);
     else if (a == "--min-games")
       minGames = ParseCount(value(), "game count", 1000000000);
+    else if (a == "--expand")
+      expand.positions = static_cast<int>(ParseCount(value(), "--expand", 1000000));
+    else if (a == "--engine")
+      expand.engine = value();
+    else if (a == "--nodes")
+      expand.nodes = static_cast<int>(ParseCount(value(), "--nodes", 2000000000));
+    else if (a == "--expand-ply")
+      expand.maxPly = static_cast<int>(ParseCount(value(), "--expand-ply", 200));
     else if (!a.empty() && a[0] == '-')
       throw UsageError{"unknown option \"" + a + "\""};
     else if (dbPath.empty())
@@ -40,19 +57,59 @@ int Build(const Args& args) {
     else
       throw UsageError{"unexpected argument \"" + a + "\""};
   }
-  if (dbPath.empty()) throw UsageError{"missing database"};
+  if (dbPath.empty() && expand.positions == 0) throw UsageError{"missing database (or --expand N)"};
   if (variant == 0) throw UsageError{"missing --variant V"};
   if (outPath.empty()) throw UsageError{"missing --out BOOK.cbk"};
+  if (expand.positions > 0 && expand.engine.empty()) throw UsageError{"--expand needs --engine ENGINE.eng"};
+  if (expand.nodes < 1) throw UsageError{"bad --nodes: at least 1"};
+  std::map<TBookKey, TBookRecord> records;
+  int64_t used = 0, skipped = 0;
+  int otherVariant = 0, unreadable = 0;
+  if (!dbPath.empty() && !ReadBookGames(dbPath, variant, maxPly, minGames, records, used, skipped, otherVariant,
+                                        unreadable))
+    return 1;
+  if (expand.positions > 0) {
+    expand.variant = variant;
+    expand.engine = ResolveEngineFile(expand.engine, variant).string();
+    const size_t before = records.size();
+    expand.progress = [](int done, int total) {
+      if (done % 10 == 0 || done == total) {
+        std::printf("expanded %d/%d\n", done, total);
+        std::fflush(stdout);
+      }
+    };
+    ExpandBookBySearch(expand, records);
+    std::printf("search expanded %d positions: %zu new book positions\n", expand.positions,
+                records.size() - before);
+  }
+  std::vector<TBookRecord> list;
+  list.reserve(records.size());
+  for (const auto& [key, r] : records) list.push_back(r);
+  std::string error;
+  if (!WriteBook(outPath, list, error)) {
+    std::fprintf(stderr, "book build: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf(
+      "%lld games used, %lld without result, %d of other variants, %d unreadable; %zu positions written "
+      "to %s\n",
+      static_cast<long long>(used), static_cast<long long>(skipped), otherVariant, unreadable, list.size(),
+      outPath.c_str());
+  return 0;
+}
 
+// The positions of the database's games of the variant, into `records`.
+bool ReadBookGames(const std::string& dbPath, int variant, long long maxPly, long long minGames,
+                   std::map<TBookKey, TBookRecord>& records, int64_t& used, int64_t& skipped, int& otherVariant,
+                   int& unreadable) {
   TQuorlinDB db;
   if (!OpenDatabase(dbPath, db, true) || db.DBType == 0) {
     std::fprintf(stderr, "book build: %s\n",
                  db.LastError.empty() ? ("cannot open " + dbPath).c_str() : db.LastError.c_str());
-    return 1;
+    return false;
   }
   const int count = IndexRecordCount(db);
   TBookBuilder builder(VariantTable[variant], static_cast<int>(maxPly));
-  int otherVariant = 0, unreadable = 0;
   TGame game;
   for (int n = 1; n <= count; ++n) {
     if (!ReadGame(db, n, false, -1, game)) {
@@ -77,18 +134,10 @@ int Build(const Args& args) {
     builder.AddGame(bg);
   }
   CloseDatabase(db);
-  const std::vector<TBookRecord> records = builder.Records(static_cast<int>(minGames));
-  std::string error;
-  if (!WriteBook(outPath, records, error)) {
-    std::fprintf(stderr, "book build: %s\n", error.c_str());
-    return 1;
-  }
-  std::printf(
-      "%lld games used, %lld without result, %d of other variants, %d unreadable; %zu positions written "
-      "to %s\n",
-      static_cast<long long>(builder.GamesUsed()), static_cast<long long>(builder.GamesSkipped()),
-      otherVariant, unreadable, records.size(), outPath.c_str());
-  return 0;
+  for (const TBookRecord& r : builder.Records(static_cast<int>(minGames))) records[r.key] = r;
+  used = builder.GamesUsed();
+  skipped = builder.GamesSkipped();
+  return true;
 }
 
 int Show(const Args& args) {
@@ -137,9 +186,11 @@ int Book(const Args& args) {
 }
 
 Command book("book",
-             "book build DB.abd --variant V --out BOOK.cbk [--max-ply N] [--min-games K] | "
+             "book build [DB.abd] --variant V --out BOOK.cbk [--max-ply N] [--min-games K] [--expand N --engine "
+             "ENGINE.eng [--nodes K] [--expand-ply P]] | "
              "book show BOOK.cbk VARIANT [--fen FEN]",
-             "build an opening book from a game database, or list the book moves of a position", Book);
+             "build an opening book from a game database and/or by expanding the best lines with searches, or list "
+             "the book moves of a position", Book);
 
 }  // namespace
 }  // namespace quorlin::cli

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/folders.h"
+#include "engine/egdbdefaults.h"
 #include "engine/egdbgen.h"
 #include "engine/endgamedb.h"
 #include "rules/bitmovegen.h"
@@ -48,11 +49,15 @@ int Build(const Args& args) {
     }
   }
   if (variantArg.empty()) throw UsageError{"missing variant"};
-  if (!havePieces) throw UsageError{"missing --pieces N"};
+  if (!havePieces) opt.maxPieces = 0;
   if (opt.outFolder.empty()) throw UsageError{"missing --out FOLDER"};
   opt.variant = ParseVariantArg(variantArg);
   if (!HasBitboardGenerator(opt.variant) || !EdbGeometryOfVariant(opt.variant).valid())
     throw UsageError{VariantTable[opt.variant].Name + " has no endgame databases"};
+  if (!havePieces) {
+    opt.maxPieces = DefaultEgdbPieces(opt.variant);
+    std::printf("%s: %d pieces (the default)\n", VariantTable[opt.variant].Name.c_str(), opt.maxPieces);
+  }
   opt.progress = [](const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -118,8 +123,9 @@ int Egdb(const Args& args) {
 
 Command egdb(
     "egdb",
-    "egdb build VARIANT --pieces N [--type MTW|WDL] --out FOLDER | egdb probe VARIANT FEN [--folder F]",
-    "build endgame databases, or probe a position in them", Egdb);
+    "egdb build VARIANT [--pieces N] [--type MTW|WDL] --out FOLDER | egdb probe VARIANT FEN [--folder F]",
+    "build endgame databases (by default to the piece count that builds in a few minutes), or probe a "
+    "position in them", Egdb);
 
 }  // namespace
 }  // namespace quorlin::cli
