@@ -1,5 +1,4 @@
 #include "app/inifile.h"
-#include "rules/utf8.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +11,8 @@
 #include <fstream>
 #include <string>
 #include <utility>
+
+#include "rules/utf8.h"
 
 namespace quorlin {
 
@@ -89,7 +90,6 @@ std::u32string DecodeUtf16(const char16_t* units, size_t n) {
   }
   return out;
 }
-
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

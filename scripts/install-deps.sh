@@ -4,11 +4,12 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make ninja-build pkg-config clang-format
+  g++ gcc cmake make ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   zlib1g-dev libzip-dev libcurl4-openssl-dev
   qt6-base-dev qt6-base-dev-tools libqt6widgets6 libqt6network6 libqt6test6
-  qt6-multimedia-dev
+  qt6-multimedia-dev qt6-qpa-plugins libqt6multimedia6
+  fonts-dejavu-core
   xvfb xauth
   nginx curl ca-certificates
 )

@@ -1,14 +1,18 @@
-// quorlin match: two engine descriptions play each other. Every opening is
-// played twice with the colours swapped; games end by the result rules of
-// play mode (no legal move, repetition, move-count draws) or, as a safety
-// net, at a ply cap that is scored as a draw. Prints each game as it ends and
+// quorlin match: two engines play each other: engine descriptions, or
+// outside programs given as hub:COMMAND (a Hub engine we start) or
+// dxp:HOST:PORT (a DXP program listening there). Every opening is played
+// twice with the colours swapped; games end by the result rules of play mode
+// (no legal move, repetition, move-count draws), by an outside program giving
+// up, or, as a safety net, at a ply cap that is scored as a draw. A game an
+// outside program spoils (an illegal move, a broken message, a result the
+// rules do not confirm) has an unknown result and is left out of the score;
+// one it lets run out of time is lost on time. Prints each game as it ends and
 // the score with an Elo estimate and its 95% margin; can write the games as PDN.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,8 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "app/dxpsession.h"
+#include "app/engineplayer.h"
+#include "app/hubclient.h"
+#include "app/hubprotocol.h"
+#include "app/matchgame.h"
 #include "engine/engine.h"
-#include "engine/gameresult.h"
 #include "games/database.h"
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
@@ -43,6 +51,9 @@ struct TMatchOptions {
   int maxPlies = 400;
   int threads = 1;
   int hashMb = 32;
+  int dxpMinutes = 1;   // game time sent to DXP programs
+  int dxpMoves = 0;     // moves in that time (0 = the whole game)
+  int timeoutSec = 30;  // waited beyond an outside program's time
 };
 
 // A start position and the moves played from it before the engines take over.
@@ -53,47 +64,78 @@ struct TOpening {
   std::string label;
 };
 
-// One side of the match: an engine with its own published record and stop
-// flag, so that the two engines never share state.
+// One side of the match. Engines have their own published record and stop
+// flag, so that the two never share state; an outside program comes with its
+// connection.
 struct TPlayer {
   std::string label;
-  fs::path file;
-  TAnalysisInfo info;
-  std::atomic<bool> stop{false};
-  std::unique_ptr<TEngine> engine;
+  std::string where;  // file, command or address, for the heading
+  bool outside = false;
+  bool giveaway = false;
+  TTimeControl control;
+  std::unique_ptr<TDxpConnection> connection;  // DXP programs
+  std::unique_ptr<TGamePlayer> player;
 };
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
-
-// A path as given (relative to the working folder); a relative path that does
-// not exist there is also looked for in the variant's folder of the shipped
-// engines.
-fs::path ResolveEngine(const std::string& given, int variant) {
-  const fs::path p(given);
-  if (fs::exists(p) || p.is_absolute()) return fs::absolute(p).lexically_normal();
-  const std::string programFolder = ExecutableFolder();
-  if (!programFolder.empty()) {
-    const fs::path shipped = fs::path(programFolder) / "EnginesTest" / VariantTable[variant].Name / p;
-    if (fs::exists(shipped)) return shipped.lexically_normal();
-  }
-  throw std::runtime_error(
-      "engine description \"" + given + "\" not found (looked in the working folder and in " +
-      (fs::path(programFolder) / "EnginesTest" / VariantTable[variant].Name).string() + ")");
-}
 
 std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOptions& o) {
   auto player = std::make_unique<TPlayer>();
-  player->file = ResolveEngine(given, o.variant);
-  player->engine = std::make_unique<TEngine>(&player->info, &player->stop, o.hashMb);
-  if (!player->engine->LoadFromFile(player->file, o.variant))
-    throw std::runtime_error("engine description \"" + player->file.string() + "\" not found");
-  player->engine->ThreadsCount = o.threads;
-  player->engine->AnalysisMode = false;
-  player->label = player->file.stem().string();
+  const int64_t graceMs = int64_t{o.timeoutSec} * 1000;
+  if (given.rfind("hub:", 0) == 0) {
+    const std::string command = given.substr(4);
+    if (command.empty()) throw UsageError{"hub: needs the command that starts the engine"};
+    if (HubVariantName(o.variant).empty())
+      throw std::runtime_error("Hub engines play International, International Killer and Frisian, not " +
+                               VariantTable[o.variant].Name);
+    THubPlayerOptions ho;
+    ho.command = command;
+    ho.variant = o.variant;
+    ho.graceMs = graceMs;
+    ho.log = PrintLine;
+    auto hub = std::make_unique<THubPlayer>(ho);
+    std::string error;
+    if (!hub->Open(error)) throw std::runtime_error(error);
+    player->label = hub->Name();
+    player->where = given;
+    player->outside = true;
+    player->control.perMoveMs = o.msPerMove;
+    player->player = std::move(hub);
+    return player;
+  }
+  if (given.rfind("dxp:", 0) == 0) {
+    if (o.variant != kInternational) throw std::runtime_error("DXP programs play International only");
+    std::string host, error;
+    int port = 0;
+    if (!ParseHostPort(given.substr(4), host, port, error) || host.empty())
+      throw UsageError{"bad " + given + ": expected dxp:HOST:PORT"};
+    TTcpStream stream;
+    if (!stream.Connect(host, port, std::chrono::milliseconds(graceMs), error))
+      throw std::runtime_error(error);
+    player->connection = std::make_unique<TDxpConnection>(std::move(stream));
+    TDxpPlayerOptions po;
+    po.ourName = "Quorlin match";
+    po.minutes = o.dxpMinutes;
+    po.moves = o.dxpMoves;
+    po.graceMs = graceMs;
+    po.log = PrintLine;
+    player->player = std::make_unique<TDxpPlayer>(*player->connection, po);
+    player->label = "DXP " + host + ":" + std::to_string(port);
+    player->where = given;
+    player->outside = true;
+    player->control.periodMs = int64_t{o.dxpMinutes} * 60000;
+    player->control.movesPerPeriod = o.dxpMoves;
+    return player;
+  }
+  TEnginePlayerOptions eo;
+  eo.file = ResolveEngineFile(given, o.variant);
+  eo.variant = o.variant;
+  eo.threads = o.threads;
+  eo.hashMb = o.hashMb;
+  auto engine = std::make_unique<TEnginePlayer>(eo);
+  player->label = engine->Name();
+  player->where = eo.file.string();
+  player->giveaway = engine->Giveaway();
+  player->control.perMoveMs = o.msPerMove;
+  player->player = std::move(engine);
   return player;
 }
 
@@ -212,51 +254,16 @@ std::vector<TOpening> DatabaseOpenings(const TMatchOptions& o) {
   return out;
 }
 
-enum class TEnd { NoMove, Repetition, MoveCount, PlyCap };
-
-const char* EndText(TEnd e) {
-  switch (e) {
-    case TEnd::NoMove:
-      return "no legal move";
-    case TEnd::Repetition:
-      return "repetition";
-    case TEnd::MoveCount:
-      return "move-count rule";
-    case TEnd::PlyCap:
-      return "ply cap";
-  }
-  return "";
-}
-
-struct TGameOutcome {
-  uint8_t result = kResultNone;  // header code; 0 at the ply cap
-  TEnd end = TEnd::NoMove;
-  int plies = 0;
-  double seconds = 0;
-};
-
-TDateRecord Today() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  TDateRecord d;
-  d.Year = static_cast<uint16_t>(tm.tm_year + 1900);
-  d.Month = static_cast<uint8_t>(tm.tm_mon + 1);
-  d.Day = static_cast<uint8_t>(tm.tm_mday);
-  return d;
-}
-
 // Plays one game and leaves it in `game`.
-TGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& black, int round,
-                      const TMatchOptions& o, bool giveaway) {
-  const auto started = std::chrono::steady_clock::now();
+TMatchGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& black, int round,
+                           const TMatchOptions& o, bool giveaway, bool last) {
   const TGameParams& p = VariantTable[o.variant];
   ClearGame(game);
   game.Params = p;
   game.Header.TypeOfGame = static_cast<uint8_t>(o.variant);
   game.Header.FirstMove = op.first;
   game.Header.Round = round;
-  game.Header.Date = Today();
+  game.Header.Date = TodayDate();
   game.StartBoard = op.start.b;
   game.CurBoard = TBoard{};
   game.CurBoard.b = op.start.b;
@@ -267,50 +274,29 @@ TGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& 
   game.Tournament = "Engine match, " + std::to_string(o.msPerMove) + " ms per move";
   game.Site = "quorlin match";
 
-  auto play = [&](const TMove& m) {
+  for (const TMove& m : op.moves) {
     const int node = AddMove(game, m, game.CurMovPos);
     if (node == 0) throw std::runtime_error("game " + std::to_string(round) + ": no room for another move");
     game.CurMovPos = node;
     ApplyMove(game.Moves[node], game.CurBoard, p);
     game.SideToMove = Other(game.SideToMove);
-  };
-  for (const TMove& m : op.moves) play(m);
+  }
   game.Comments[0].CommentAft = "Opening: " + op.label;
 
-  TGameOutcome out;
-  const int64_t budgetCs = std::max(1, o.msPerMove / 10);
-  for (;;) {
-    const TResultCheck check = CheckResult(game, giveaway, true);
-    if (check.result != kResultNone) {
-      out.result = check.result;
-      out.end = check.rule == TResultRule::Repetition  ? TEnd::Repetition
-                : check.rule == TResultRule::MoveCount ? TEnd::MoveCount
-                                                       : TEnd::NoMove;
-      break;
-    }
-    if (out.plies >= o.maxPlies) {
-      out.end = TEnd::PlyCap;
-      game.Comments[game.CurMovPos].CommentAft =
-          "Stopped after " + std::to_string(o.maxPlies) + " engine plies; scored as a draw";
-      break;
-    }
-    TPlayer& mover = game.SideToMove == TDColor::white ? white : black;
-    TMove best;
-    if (!mover.engine->LetOpponentMove40(game, budgetCs, best, false, 0))
-      throw std::runtime_error("game " + std::to_string(round) + ": " + mover.label + " gave no move");
-    TMvs list;
-    uint8_t n = 0;
-    GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, n, p, true);
-    const TMove* legal = FindLegal(best, list, n);
-    if (!legal)
-      throw std::runtime_error("game " + std::to_string(round) + ": " + mover.label +
-                               " chose an illegal move");
-    play(*legal);
-    ++out.plies;
-  }
-  if (out.end == TEnd::Repetition || out.end == TEnd::MoveCount)
-    game.Comments[game.CurMovPos].CommentAft = std::string("Draw by ") + EndText(out.end);
-  out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  TMatchGameOptions mo;
+  mo.maxPlies = o.maxPlies;
+  mo.capIsDraw = true;
+  mo.giveaway = giveaway;
+  mo.timeControl[0] = white.control;
+  mo.timeControl[1] = black.control;
+  mo.lastGame = last;
+  mo.log = [round](const std::string& text) { PrintLine("game " + std::to_string(round) + ": " + text); };
+  TMatchGameOutcome out = PlayMatchGame(game, *white.player, *black.player, mo);
+  // Outside programs tell their names once the game has begun.
+  for (TPlayer* pl : {&white, &black})
+    if (pl->outside) pl->label = pl->player->Name();
+  game.WhiteName = white.label;
+  game.BlackName = black.label;
   return out;
 }
 
@@ -324,7 +310,7 @@ double PointsFor(uint8_t result, bool playsWhite) {
     case kResultBlackWinTime:
       return playsWhite ? 0.0 : 1.0;
     default:
-      return 0.5;  // draw, or stopped at the ply cap
+      return 0.5;  // draw, or stopped at the ply cap (unknown results are not counted)
   }
 }
 
@@ -406,6 +392,13 @@ int Match(const Args& args) {
     } else if (a == "--hash") {
       o.hashMb = static_cast<int>(ParseCount(value(i), "--hash", 4096));
       if (o.hashMb < 1) throw UsageError{"bad --hash: at least 1 MB"};
+    } else if (a == "--dxp-time") {
+      o.dxpMinutes = static_cast<int>(ParseCount(value(i), "--dxp-time", 999));
+    } else if (a == "--dxp-moves") {
+      o.dxpMoves = static_cast<int>(ParseCount(value(i), "--dxp-moves", 999));
+    } else if (a == "--timeout") {
+      o.timeoutSec = static_cast<int>(ParseCount(value(i), "--timeout", 86400));
+      if (o.timeoutSec < 1) throw UsageError{"bad --timeout: at least 1 second"};
     } else if (a.rfind("--", 0) == 0) {
       throw UsageError{"unknown option \"" + a + "\""};
     } else {
@@ -425,8 +418,9 @@ int Match(const Args& args) {
     a->label += " (1)";
     b->label += " (2)";
   }
-  const bool giveaway = a->engine->EvalFunc().Giveaway;
-  if (b->engine->EvalFunc().Giveaway != giveaway)
+  // Outside programs play for the ordinary goal.
+  const bool giveaway = a->giveaway || b->giveaway;
+  if (a->giveaway != b->giveaway)
     throw std::runtime_error("the two engines play for different goals (one is a giveaway engine)");
 
   const int openingCount = (o.games + 1) / 2;
@@ -443,41 +437,64 @@ int Match(const Args& args) {
   }
 
   std::printf("match: %s (%s) against %s (%s), %s, %d games, %d ms per move\n", a->label.c_str(),
-              a->file.string().c_str(), b->label.c_str(), b->file.string().c_str(),
-              VariantTable[o.variant].Name.c_str(), o.games, o.msPerMove);
+              a->where.c_str(), b->label.c_str(), b->where.c_str(), VariantTable[o.variant].Name.c_str(),
+              o.games, o.msPerMove);
+  if (a->connection || b->connection)
+    std::printf("DXP programs: %d min for %s\n", o.dxpMinutes,
+                o.dxpMoves > 0 ? (std::to_string(o.dxpMoves) + " moves").c_str() : "the game");
   std::fflush(stdout);
 
   std::vector<double> points;
-  int endCount[4] = {0, 0, 0, 0};
-  int whiteWins = 0, blackWins = 0, draws = 0;
+  int endCount[7] = {0, 0, 0, 0, 0, 0, 0};
+  int whiteWins = 0, blackWins = 0, draws = 0, faults = 0;
+  int64_t thinkMs[2] = {0, 0};  // A's and B's
+  int moves[2] = {0, 0};
   double scoreA = 0;
+  bool stopped = false;
   TGame game;
   for (int g = 0; g < o.games; ++g) {
     const TOpening& op = openings[(g / 2) % openings.size()];
     const bool aWhite = g % 2 == 0;
     TPlayer& white = aWhite ? *a : *b;
     TPlayer& black = aWhite ? *b : *a;
-    const TGameOutcome r = PlayGame(game, op, white, black, g + 1, o, giveaway);
-    const double pa = PointsFor(r.result, aWhite);
-    points.push_back(pa);
-    scoreA += pa;
+    const TMatchGameOutcome r = PlayGame(game, op, white, black, g + 1, o, giveaway, g + 1 == o.games);
+    const bool unknown = r.end == TGameEndKind::Unknown;
+    if (!unknown) {
+      const double pa = PointsFor(r.result, aWhite);
+      points.push_back(pa);
+      scoreA += pa;
+    }
+    faults += r.fault;
+    thinkMs[aWhite ? 0 : 1] += r.thinkMs[0];
+    thinkMs[aWhite ? 1 : 0] += r.thinkMs[1];
+    moves[aWhite ? 0 : 1] += r.moves[0];
+    moves[aWhite ? 1 : 0] += r.moves[1];
     ++endCount[static_cast<int>(r.end)];
     if (r.result == kResultWhiteWin || r.result == kResultWhiteWinTime)
       ++whiteWins;
     else if (r.result == kResultBlackWin || r.result == kResultBlackWinTime)
       ++blackWins;
-    else
+    else if (!unknown)
       ++draws;
+    const std::string how = unknown ? "unknown: " + r.reason
+                            : r.end == TGameEndKind::Claim || r.end == TGameEndKind::Time
+                                ? std::string(GameEndText(r.end)) + ": " + r.reason
+                                : std::string(GameEndText(r.end));
     std::printf("game %d/%d: %s - %s  %s  (%s, %s, %d plies, %.1f s)  score %s %.1f - %.1f %s\n", g + 1,
                 o.games, white.label.c_str(), black.label.c_str(),
-                r.end == TEnd::PlyCap ? "1-1 (capped)" : ResultText(r.result), EndText(r.end),
-                op.label.c_str(), r.plies, r.seconds, a->label.c_str(), scoreA, (g + 1) - scoreA,
-                b->label.c_str());
+                r.end == TGameEndKind::PlyCap ? "1-1 (capped)" : ResultText(r.result), how.c_str(),
+                op.label.c_str(), r.plies, r.seconds, a->label.c_str(), scoreA,
+                static_cast<double>(points.size()) - scoreA, b->label.c_str());
     std::fflush(stdout);
     if (pdn.is_open()) {
       pdn << GameToPdn(game);
       pdn.flush();
       if (!pdn) throw std::runtime_error("cannot write \"" + o.pdnOut + "\"");
+    }
+    if (r.sessionOver && g + 1 < o.games) {
+      std::printf("match stopped after %d of %d games: %s\n", g + 1, o.games, r.reason.c_str());
+      stopped = true;
+      break;
     }
   }
 
@@ -487,16 +504,24 @@ int Match(const Args& args) {
               whiteStart ? "Black" : "White", blackWins, draws);
   std::printf("ended by: no legal move %d, repetition %d, move-count rule %d, ply cap %d (scored as draws)\n",
               endCount[0], endCount[1], endCount[2], endCount[3]);
+  if (endCount[4] + endCount[5] + endCount[6] > 0)
+    std::printf("also: given up %d, lost on time %d, unknown %d (not scored)\n", endCount[4], endCount[6],
+                endCount[5]);
+  if (a->outside || b->outside)
+    std::printf("time per move: %s %.3f s, %s %.3f s (average, as measured here)\n", a->label.c_str(),
+                moves[0] ? thinkMs[0] / 1000.0 / moves[0] : 0.0, b->label.c_str(),
+                moves[1] ? thinkMs[1] / 1000.0 / moves[1] : 0.0);
   if (pdn.is_open()) std::printf("games written to %s\n", o.pdnOut.c_str());
-  return 0;
+  return stopped || faults > 0 ? 1 : 0;
 }
 
 Command match(
     "match",
-    "match VARIANT A.eng B.eng [--games N] [--time-per-move MS] [--openings DB.abd | --random-plies K] "
-    "[--pdn-out FILE.pdn] [--seed S] [--max-plies N] [--threads N] [--hash MB]",
-    "plays two engines against each other, each opening twice with colours swapped; prints the score "
-    "and the Elo difference",
+    "match VARIANT A B [--games N] [--time-per-move MS] [--openings DB.abd | --random-plies K] "
+    "[--pdn-out FILE.pdn] [--seed S] [--max-plies N] [--threads N] [--hash MB] [--dxp-time MIN] "
+    "[--dxp-moves N] [--timeout SEC]",
+    "plays two engines against each other (A and B: ENGINE.eng, hub:COMMAND or dxp:HOST:PORT), each "
+    "opening twice with colours swapped; prints the score and the Elo difference",
     Match);
 
 }  // namespace

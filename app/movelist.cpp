@@ -1,0 +1,223 @@
+#include "app/movelist.h"
+
+#include <algorithm>
+
+#include "rules/notation.h"
+
+namespace quorlin {
+
+const char* MoveMarkSymbol(int mark) {
+  static const char* const kSymbols[] = {"", "!!", "!", "!?", "?!", "?", "??", ""};
+  return mark >= 0 && mark < 8 ? kSymbols[mark] : "";
+}
+
+const char* PositionMarkSymbol(int mark) {
+  static const char* const kSymbols[] = {"", "+-", "+=", "=", "=+", "-+", " x", "~"};
+  return mark >= 0 && mark < 8 ? kSymbols[mark] : "";
+}
+
+std::string MoveNumberPrefix(const TGame& game, int ply, bool needNumber) {
+  if (ply == 0) return "";
+  const int k = ply + game.Header.NumerationFrom + 1 + (game.Header.FirstMove == TDColor::black ? 1 : 0);
+  if (k % 2 == 0) return std::to_string(k / 2) + ".";
+  return needNumber ? std::to_string(k / 2) + "..." : "";
+}
+
+namespace {
+
+bool IsBreakChar(char c) {
+  static const std::string kBreaks = " ,.;:-\"></|\\'";
+  return kBreaks.find(c) != std::string::npos;
+}
+
+std::string Trim(const std::string& s) {
+  const size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return "";
+  const size_t b = s.find_last_not_of(' ');
+  return s.substr(a, b - a + 1);
+}
+
+// Byte length of the UTF-8 character starting at s[i].
+size_t CharLength(const std::string& s, size_t i) {
+  size_t n = 1;
+  while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+class TLayout {
+ public:
+  TLayout(const TGame& game, int usableWidth, const TTextWidth& width)
+      : game_(game), usable_(usableWidth), width_(width) {}
+
+  TMoveList Build() {
+    out_.ShowInit = game_.Header.ShowFrom;
+    const TComment& root = game_.Comments[0];
+    CommentWords(root.CommentBef, 0);
+    Store("[#]", kAttribMainLine, 0, 0, 0);
+    CommentWords(root.CommentAft, 0);
+    AddLine(0, 0, kAttribMainLine, 1, true);
+    Store(std::string(" ") + ResultText(game_.Header.Result), kAttribMainLine, 0, 0, 0);
+    out_.Lines = line_ + 1;
+    return std::move(out_);
+  }
+
+ private:
+  int Width(const std::string& t, int attrib) const { return width_(t, attrib); }
+
+  // Places one item, wrapping to a new line at `indent` when it does not fit.
+  void Store(const std::string& text, int attrib, int node, uint8_t flags, int indent) {
+    const int w = Width(text, attrib);
+    if (x_ + w > usable_ && x_ > indent) {
+      ++line_;
+      x_ = indent;
+    }
+    Place(text, attrib, node, flags, w);
+  }
+
+  void Place(const std::string& text, int attrib, int node, uint8_t flags, int w) {
+    out_.Items.push_back({text, x_, x_ + w, line_, node, static_cast<uint8_t>(attrib), flags});
+    x_ += w + Width(" ", attrib);
+  }
+
+  void CommentWords(std::string c, int indent) {
+    for (char& ch : c) {
+      if (static_cast<unsigned char>(ch) < 0x20) ch = ' ';
+    }
+    c = Trim(c);
+    while (!c.empty()) {
+      const int room = usable_ - x_;
+      // Longest start that fits, found by bisection over character boundaries.
+      std::vector<size_t> ends;
+      for (size_t i = 0; i < c.size(); i += CharLength(c, i)) ends.push_back(i + CharLength(c, i));
+      size_t lo = 0, hi = ends.size();  // ends[0..lo) fit
+      while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (Width(c.substr(0, ends[mid]), kAttribComment) <= room) {
+          lo = mid + 1;
+        } else {
+          hi = mid;
+        }
+      }
+      size_t take = lo == 0 ? 0 : ends[lo - 1];
+      if (take == 0) {
+        if (x_ > indent) {  // nothing fits in the rest of this line
+          ++line_;
+          x_ = indent;
+          continue;
+        }
+        take = ends[0];  // a line too narrow for one character still shows it
+      }
+      if (take < c.size()) {
+        for (size_t i = take; i > 0; --i) {
+          if (IsBreakChar(c[i - 1])) {
+            take = i;
+            break;
+          }
+        }
+      }
+      const std::string word = Trim(c.substr(0, take));
+      if (!word.empty()) Place(word, kAttribComment, kCommentNode, 0, Width(word, kAttribComment));
+      c = Trim(c.substr(take));
+      if (!c.empty()) {
+        ++line_;
+        x_ = indent;
+      }
+    }
+  }
+
+  std::string MoveTextOf(int node) const {
+    const TMove& m = game_.Moves[node];
+    std::string t;
+    if (m.flags & kFlagFullPath) {
+      MovePathText(m, game_.Params, kStyleExtended, t, false, "x");
+    } else {
+      MoveToText(m, game_.Params, kStyleExtended, t, false, "x");
+    }
+    return t;
+  }
+
+  void AddMoveItem(int node, int attrib, int indent, bool needNumber, int ply) {
+    const TComment& cm = game_.Comments[node];
+    const TMove& m = game_.Moves[node];
+    CommentWords(cm.CommentBef, indent);
+    const std::string text = MoveNumberPrefix(game_, ply, needNumber) + MoveTextOf(node) +
+                             MoveMarkSymbol(m.comm & 0x0F) + PositionMarkSymbol((m.comm >> 4) & 0x0F);
+    Store(text, attrib, node, m.flags, indent);
+    CommentWords(cm.CommentAft, indent);
+  }
+
+  // A straight line: from `node` on, every node has at most one child.
+  bool IsStraight(int node) const {
+    TChildList kids;
+    for (int n = node;;) {
+      const int count = GetChildren(game_, n, kids);
+      if (count == 0) return true;
+      if (count > 1) return false;
+      n = kids[0];
+    }
+  }
+
+  void AddLine(int node, int indent, int level, int ply, bool needNumber) {
+    const bool problem = (game_.Header.Medals & 1) != 0;
+    TChildList kids;
+    for (;;) {
+      if (problem && node == game_.CurMovPos) return;
+      const int count = GetChildren(game_, node, kids);
+      if (count == 0) return;
+      const TChildList children = kids;
+      const int first = children[0];
+      AddMoveItem(first, level, indent, needNumber, ply);
+      if (count == 1) {
+        needNumber = false;
+      } else {
+        bool allStraight = true;
+        for (int j = 1; j < count && allStraight; ++j) allStraight = IsStraight(children[j]);
+        if (allStraight && level == kAttribVariation) {
+          Store("(", kAttribInline, 0, 0, indent);
+          for (int j = 1; j < count; ++j) {
+            if (j > 1) Store(";", kAttribInline, 0, 0, indent);
+            AddMoveItem(children[j], kAttribInline, indent, true, ply);
+            AddLine(children[j], indent, kAttribInline, ply + 1, false);
+          }
+          Store(")", kAttribInline, 0, 0, indent);
+        } else {
+          ++line_;
+          for (int j = 1; j < count; ++j) {
+            x_ = indent + kVariationIndent;
+            Store("[", kAttribVariation, 0, 0, indent + kVariationIndent);
+            AddMoveItem(children[j], kAttribVariation, indent + kVariationIndent, true, ply);
+            AddLine(children[j], indent + kVariationIndent, kAttribVariation, ply + 1, false);
+            Store("]", kAttribVariation, 0, 0, indent + kVariationIndent);
+            ++line_;
+            x_ = indent;
+          }
+        }
+        needNumber = true;
+      }
+      node = first;
+      ++ply;
+    }
+  }
+
+  const TGame& game_;
+  int usable_;
+  const TTextWidth& width_;
+  TMoveList out_;
+  int line_ = 0;
+  int x_ = 0;
+};
+
+}  // namespace
+
+TMoveList BuildMoveList(const TGame& game, int usableWidth, const TTextWidth& width) {
+  return TLayout(game, usableWidth, width).Build();
+}
+
+int ItemAt(const TMoveList& list, int line, double x) {
+  for (const TMoveListItem& item : list.Items) {
+    if (item.line == line && item.posstart <= x && x <= item.posend) return item.moverel;
+  }
+  return -1;
+}
+
+}  // namespace quorlin
