@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "app/dxpmessage.h"
 #include "app/folders.h"
+#include "app/hubprotocol.h"
 #include "app/inifile.h"
 #include "app/settings.h"
 #include "engine/book.h"
@@ -358,6 +360,49 @@ void AppSeeds(const fs::path& source, const fs::path& programDir) {
   if (fs::exists(table)) Seed("languagetable", "interface", Slurp(table));
 }
 
+// Hub lines and DXP messages as the program writes them; a Hub seed starts
+// with the variant byte its target reads first.
+void ProtocolSeeds() {
+  const std::string lines[] = {
+      FormatHubLine(HubLine("id", {{"name", "Quorlin"}, {"version", "1.0"}, {"author", "A B"}})),
+      FormatHubLine(HubLine("level", {{"time", "300"}, {"inc", "2.5"}, {"moves", "40"}})),
+      FormatHubLine(HubLine("info", {{"depth", "12"}, {"score", "-35"}, {"pv", "32-28 19-23 28x19"}})),
+      FormatHubLine(HubLine("done", {{"move", "32-28"}, {"ponder", "19-23"}})),
+      "level depth=9 nodes=100000 infinite",
+  };
+  int n = 0;
+  for (const std::string& line : lines) Seed("hub", "line-" + std::to_string(++n), Byte(0) + line);
+  for (int v = 1; v <= kVariantCount; ++v) {
+    const TGameParams& p = VariantTable[v];
+    TBoard board;
+    board.b = StartPosition(p, true);
+    Seed("hub", "start-" + std::to_string(v), Byte(v - 1) + HubPositionText(board, TDColor::white, p));
+  }
+
+  TDxpGameRequest request;
+  request.initiatorName = "Quorlin";
+  request.minutes = 10;
+  request.moves = 50;
+  TDxpGameRequest setup = request;
+  TBoard board;
+  board.b = StartPosition(VariantTable[kInternational], true);
+  SetDxpRequestPosition(setup, board, TDColor::white);
+  const TDxpMessage messages[] = {
+      request,
+      setup,
+      TDxpGameAccept{"Peer", kDxpAccepted},
+      TDxpMove{3, 32, 28, {}},
+      TDxpMove{12, 28, 19, {23, 14}},
+      TDxpGameEnd{kDxpEndDraw, kDxpStopSession},
+      TDxpChat{"good game"},
+      TDxpBackRequest{12, 'Z'},
+      TDxpBackAccept{kDxpRefused},
+  };
+  n = 0;
+  for (const TDxpMessage& m : messages)
+    Seed("dxp", std::string(1, DxpType(m)) + std::to_string(++n), EncodeDxp(m));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -381,6 +426,7 @@ int main(int argc, char** argv) {
   EndgameSeeds();
   BookSeeds();
   AppSeeds(source, fs::path(QUORLIN_PROGRAM_DIR));
+  ProtocolSeeds();
   std::printf("%d seeds written to %s\n", gWritten, gOut.c_str());
   return 0;
 }

@@ -34,7 +34,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 all=(fen variantdef pdn movetext body index names eng evf mynn egdb egdbzip book settings language
-  languagetable)
+  languagetable hub dxp)
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
 launcher=()

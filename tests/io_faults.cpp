@@ -227,7 +227,8 @@ ssize_t writev(int fd, const struct iovec* iov, int cnt) {
     ssize_t done = 0;
     for (int i = 0; i < cnt && k > 0; ++i) {
       const size_t part = iov[i].iov_len < k ? iov[i].iov_len : k;
-      const ssize_t r = quorlin::test::Real<ssize_t (*)(int, const void*, size_t)>("write")(fd, iov[i].iov_base, part);
+      const ssize_t r =
+          quorlin::test::Real<ssize_t (*)(int, const void*, size_t)>("write")(fd, iov[i].iov_base, part);
       if (r < 0) return done ? done : r;
       done += r;
       k -= part;

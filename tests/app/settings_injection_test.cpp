@@ -87,8 +87,8 @@ TEST_F(SettingsInjection, EveryChangeInterruptedLeavesTheOldOrTheNewFile) {
       EXPECT_TRUE(Settings.UserName == "Old name" || Settings.UserName == "New name") << where;
     }
   }
-  std::printf("[ injection ] settings save: %d changes, %d interruptions tried, %d files damaged\n", own, tried,
-              broken);
+  std::printf("[ injection ] settings save: %d changes, %d interruptions tried, %d files damaged\n", own,
+              tried, broken);
 }
 
 }  // namespace
