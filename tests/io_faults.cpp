@@ -198,6 +198,17 @@ ssize_t GuardedWrite(int fd, size_t n, Call call) {
   return call(n);
 }
 
+// A flush or truncation of an open file: fails as told or runs the real call.
+template <typename Call>
+int GuardedChange(TKind kind, int fd, Call call) {
+  const auto v = Decide(kind, [fd] { return FdInside(fd); });
+  if (!v.proceed) {
+    errno = v.err;
+    return -1;
+  }
+  return call();
+}
+
 }  // namespace
 
 extern "C" {
@@ -239,42 +250,22 @@ ssize_t writev(int fd, const struct iovec* iov, int cnt) {
 
 int fsync(int fd) {
   static const auto real = Real<int (*)(int)>("fsync");
-  const auto v = Decide(TKind::sync, [fd] { return FdInside(fd); });
-  if (!v.proceed) {
-    errno = v.err;
-    return -1;
-  }
-  return real(fd);
+  return GuardedChange(TKind::sync, fd, [&] { return real(fd); });
 }
 
 int fdatasync(int fd) {
   static const auto real = Real<int (*)(int)>("fdatasync");
-  const auto v = Decide(TKind::sync, [fd] { return FdInside(fd); });
-  if (!v.proceed) {
-    errno = v.err;
-    return -1;
-  }
-  return real(fd);
+  return GuardedChange(TKind::sync, fd, [&] { return real(fd); });
 }
 
 int ftruncate(int fd, off_t size) {
   static const auto real = Real<int (*)(int, off_t)>("ftruncate");
-  const auto v = Decide(TKind::truncate, [fd] { return FdInside(fd); });
-  if (!v.proceed) {
-    errno = v.err;
-    return -1;
-  }
-  return real(fd, size);
+  return GuardedChange(TKind::truncate, fd, [&] { return real(fd, size); });
 }
 
 int ftruncate64(int fd, off64_t size) {
   static const auto real = Real<int (*)(int, off64_t)>("ftruncate64");
-  const auto v = Decide(TKind::truncate, [fd] { return FdInside(fd); });
-  if (!v.proceed) {
-    errno = v.err;
-    return -1;
-  }
-  return real(fd, size);
+  return GuardedChange(TKind::truncate, fd, [&] { return real(fd, size); });
 }
 
 int rename(const char* from, const char* to) {
