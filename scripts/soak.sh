@@ -47,6 +47,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]
   -DQUORLIN_BUILD_BENCH=OFF -DQUORLIN_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target quorlin
 quorlin=$(pwd)/$build/bin/quorlin
+engines=$(pwd)/$build/bin/EnginesTest  # analyse takes the description's path
 
 rm -rf "$logdir"
 mkdir -p "$logdir/reports" "$logdir/home/Documents" "$logdir/tmp"
@@ -94,15 +95,22 @@ games_loop() {
 }
 
 # Analyses: started on the start position of a variant and stopped by Ctrl-C
-# after a random 0.1 to 3 seconds; the command must still print its move.
+# a random 0.1 to 3 seconds after the search began; the command must still
+# print its move.
 analysis_loop() {
   local i=0 v rc
   read -ra vs <<<"$variants"
   while [ "$(date +%s)" -lt "$end" ]; do
     v=${vs[$(((i * 7 + 3) % ${#vs[@]}))]}
-    "$quorlin" analyse "$v" Analytic.eng --time 60 --threads 2 >"$logdir/analyse-$i.txt" 2>&1 &
+    "$quorlin" analyse "$v" "$engines/${v^}/Analytic.eng" --time 60 --threads 2 >"$logdir/analyse-$i.txt" 2>&1 &
     local pid=$!
     sample "$pid" analyse &
+    # Ctrl-C stops the search only once it runs: wait for its first line.
+    local waited=0
+    while [ ! -s "$logdir/analyse-$i.txt" ] && [ "$waited" -lt 300 ] && kill -0 "$pid" 2>/dev/null; do
+      sleep 0.2
+      waited=$((waited + 1))
+    done
     sleep "$((RANDOM % 30 / 10)).$((RANDOM % 10))"
     kill -INT "$pid" 2>/dev/null || true
     rc=0
