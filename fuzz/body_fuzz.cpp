@@ -24,11 +24,6 @@ TGame Blank(int typeOfGame, int32_t lastMove) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int kVersions[] = {kBodyVersion20, kBodyVersion30, kBodyVersion38};
   fuzz::TInput in(data, size);

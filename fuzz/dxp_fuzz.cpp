@@ -8,11 +8,6 @@
 
 using namespace quorlin;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   TDxpMessage message;

@@ -75,11 +75,7 @@ void CheckEncoding(TEbType type, fuzz::TInput& in) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  Tables();
-  return 0;
-}
+void quorlin::fuzz::SetUpTarget() { Tables(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TInput in(data, size);

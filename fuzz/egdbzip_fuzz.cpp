@@ -8,11 +8,7 @@
 
 using namespace quorlin;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  TMaskTable::ForVariant(kRussian);
-  return 0;
-}
+void quorlin::fuzz::SetUpTarget() { TMaskTable::ForVariant(kRussian); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const auto masks = TMaskTable::ForVariant(kRussian);  // kept alive between runs

@@ -53,11 +53,6 @@ bool Load(const fs::path& path, TEvalFunc& ef, int variant, std::string& error) 
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TInput in(data, size);
   const int variant = 1 + in.Pick(kVariantCount);

@@ -37,11 +37,6 @@ void CheckWritesBack(const TGameParams& p, const TBrd& cells, int side, bool str
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TInput in(data, size);
   const int variant = 1 + in.Pick(kVariantCount);

@@ -56,3 +56,13 @@ void Fail(const char* file, int line, const std::string& what) {
 }
 
 }  // namespace quorlin::fuzz
+
+// Does nothing unless the target defines its own.
+__attribute__((weak)) void quorlin::fuzz::SetUpTarget() {}
+
+// libFuzzer calls this once before the first input.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  quorlin::fuzz::Init();
+  quorlin::fuzz::SetUpTarget();
+  return 0;
+}

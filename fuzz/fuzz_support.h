@@ -13,9 +13,13 @@
 
 namespace quorlin::fuzz {
 
-// Sets up the private folder and the rule tables; called from
-// LLVMFuzzerInitialize (and by the seed writer).
+// Sets up the private folder and the rule tables; called once before the
+// first input (and by the seed writer).
 void Init();
+
+// What a target sets up once beyond Init (tables, folders); a target that
+// needs nothing more does not define it.
+void SetUpTarget();
 
 // The private folder of this process.
 const std::filesystem::path& WorkDir();

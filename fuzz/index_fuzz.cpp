@@ -39,11 +39,6 @@ void CheckRecordRoundTrip(const uint8_t* raw) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const uint8_t kVersions[] = {kDBVersion20, kDBVersion30, kDBVersion38, 37};
   fuzz::TInput in(data, size);

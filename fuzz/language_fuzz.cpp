@@ -7,11 +7,6 @@
 
 using namespace quorlin;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto path =
       fuzz::WriteFile("lang/x.txt", std::string_view(reinterpret_cast<const char*>(data), size));

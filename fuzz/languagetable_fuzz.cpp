@@ -45,11 +45,6 @@ std::string Store(const TLanguageTable& t) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   const TLanguageTableResult r = ParseLanguageTable(bytes, "table.lng");

@@ -9,11 +9,6 @@
 
 using namespace quorlin;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TInput in(data, size);
   TBitBoard64 bb{};

@@ -32,11 +32,6 @@ bool ValidUtf8(const std::vector<std::string>& texts) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TInput in(data, size);
   const uint8_t version = in.Byte() & 1 ? kDBVersion38 : kDBVersion30;

@@ -21,11 +21,7 @@ std::string SettingsText() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::Init();
-  InitFolders();
-  return 0;
-}
+void quorlin::fuzz::SetUpTarget() { InitFolders(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TInput in(data, size);
