@@ -52,7 +52,9 @@ TFixture& Fixture(TEbType type) {
   return f;
 }
 
-std::shared_ptr<const TEndgameDb> Load(TFixture& f) { return TEndgameDb::Load(kRussian, false, f.folder, {}); }
+std::shared_ptr<const TEndgameDb> Load(TFixture& f) {
+  return TEndgameDb::Load(kRussian, false, f.folder, {});
+}
 
 void BM_ProbeRandom(benchmark::State& state, TEbType type) {
   TFixture& f = Fixture(type);

@@ -30,6 +30,18 @@ std::string ReplaceExtension(const std::string& path, const std::string& ext) {
   return path.substr(0, dot) + ext;
 }
 
+// Mark of a stored value of the position after a move (from the side then to
+// move): a clear or a slight edge for either side, nothing when about equal.
+constexpr int kClearEdge = 71;
+constexpr int kSlightEdge = 26;
+const char* ValueMark(int v) {
+  if (v >= kClearEdge) return " -";
+  if (v >= kSlightEdge) return " <";
+  if (v <= -kClearEdge) return " +";
+  if (v <= -kSlightEdge) return " >";
+  return "";
+}
+
 // Entry A goes before entry B.
 bool Better(const TOpenMove& a, const TOpenMove& b) {
   if (a.col != b.col) return a.col > b.col;
@@ -205,14 +217,7 @@ void TOpeningBook::Lookup(const TGameParams& params, TOpenMoves& moves, const TB
     e.move += BookAnnotationText(rec.annotation);
     const int v = rec.value == kBookNoValue ? 0 : rec.value;
     e.eval = static_cast<float>(-v);
-    if (v >= 71)
-      e.move += " -";
-    else if (v >= 26)
-      e.move += " <";
-    else if (v < -70)
-      e.move += " +";
-    else if (v < -25)
-      e.move += " >";
+    e.move += ValueMark(v);
     const int64_t games = int64_t{e.wh} + e.bl + e.dr;
     e.qual = static_cast<uint8_t>(games ? RoundHalfEven((2 * int64_t{e.bl} + e.dr) * 50, games) : 50);
     if (games) e.stat = "+" + std::to_string(e.bl) + "-" + std::to_string(e.wh) + "=" + std::to_string(e.dr);

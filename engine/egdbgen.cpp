@@ -62,10 +62,10 @@ std::vector<int> TempsOf(const TMaskTable& masks, int count) {
 
 }  // namespace
 
-TMenLists MenConfigurations(const TEdbGeometry& g) {
+TMenLists MenConfigurations(const TEdbGeometry& g, int maxMen) {
   TMenLists lists(g.maxPerSide + 1, std::vector<std::vector<uint64_t>>(64));
   lists[0][0].push_back(0);
-  for (int j = 1; j <= g.maxPerSide; ++j)
+  for (int j = 1; j <= std::min(g.maxPerSide, maxMen); ++j)
     EnumerateMenSets(g.menSquares, j, [&](const int* sq) {
       int temps = 0;
       uint64_t mask = 0;
@@ -160,54 +160,84 @@ bool TEgdbGenerator::WriteClass(const TEdbClass& cls, const std::vector<uint16_t
   return true;
 }
 
-bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbBuildResult& result) {
-  const auto started = std::chrono::steady_clock::now();
-  const bool twin = c0.id() != c1.id();
-  const uint64_t n0 = masks_->ClassPositionCount(c0), n1 = twin ? masks_->ClassPositionCount(c1) : 0;
-  const uint64_t total = n0 + n1;
-  if (total >= std::numeric_limits<uint32_t>::max()) {
-    error_ = "class " + EndgameFileName(c0) + " is too large";
-    return false;
-  }
-  const TEdbClass part[2] = {c0, c1};
-  const TGenerateMoves64Fn gen = BitboardGenerator(opt_.variant);
-  const int rev = g_.revShift;
-
+// The positions of one slice (a class and its colour-swapped twin) while they
+// are solved: positions 0..n0-1 are c0's, n0..total-1 c1's.
+struct TEgdbGenerator::TSlice {
   enum : uint8_t { kFinal = 1, kInvalid = 2, kHasDraw = 4, kHasLoss = 8 };
-  std::vector<uint16_t> val(total, 0);
-  std::vector<uint8_t> state(total, 0), pending(total, 0);
-  std::vector<uint16_t> maxWin(total, 0);
-  std::vector<std::vector<uint32_t>> buckets(2);
+  TEdbClass part[2];
+  bool twin = false;
+  uint64_t n0 = 0, n1 = 0, total = 0;
+  std::vector<uint16_t> val;                      // plies value once final
+  std::vector<uint8_t> state;                     // the flags above
+  std::vector<uint8_t> pending;                   // successors inside the slice not yet final
+  std::vector<uint16_t> maxWin;                   // the longest win among the final successors
+  std::vector<std::vector<uint32_t>> buckets{2};  // positions by the distance they wait for
   bool overflow = false;
-  auto push = [&](uint64_t p, int v) {
+
+  void Push(uint64_t p, int v) {
     if (v > kMaxPlies) {
       overflow = true;
       return;
     }
     if (static_cast<size_t>(v) >= buckets.size()) buckets.resize(v + 1);
     buckets[v].push_back(static_cast<uint32_t>(p));
-  };
-  auto decode = [&](uint64_t p, TBitBoard64& bb) {
-    return p < n0 ? DecodePositionIndex(c0, p, g_, men_, bb) : DecodePositionIndex(c1, p - n0, g_, men_, bb);
-  };
+  }
+  const TEdbClass& ClassOf(uint64_t p) const { return part[p < n0 ? 0 : 1]; }
+  const TEdbClass& OtherOf(uint64_t p) const { return part[p < n0 ? 1 : 0]; }
+};
 
-  // Forward pass: successors outside the slice are known; count those inside.
+bool TEgdbGenerator::Decode(const TSlice& sl, uint64_t p, TBitBoard64& bb) const {
+  return p < sl.n0 ? DecodePositionIndex(sl.part[0], p, g_, men_, bb)
+                   : DecodePositionIndex(sl.part[1], p - sl.n0, g_, men_, bb);
+}
+
+bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbBuildResult& result) {
+  const auto started = std::chrono::steady_clock::now();
+  TSlice sl;
+  sl.part[0] = c0;
+  sl.part[1] = c1;
+  sl.twin = c0.id() != c1.id();
+  sl.n0 = masks_->ClassPositionCount(c0);
+  sl.n1 = sl.twin ? masks_->ClassPositionCount(c1) : 0;
+  sl.total = sl.n0 + sl.n1;
+  if (sl.total >= std::numeric_limits<uint32_t>::max()) {
+    error_ = "class " + EndgameFileName(c0) + " is too large";
+    return false;
+  }
+  sl.val.assign(sl.total, 0);
+  sl.state.assign(sl.total, 0);
+  sl.pending.assign(sl.total, 0);
+  sl.maxWin.assign(sl.total, 0);
+  if (!ForwardPass(sl) || !BackwardPass(sl)) return false;
+  if (sl.overflow) {
+    error_ = "class " + EndgameFileName(c0) + ": distances beyond " + std::to_string(kMaxPlies) + " plies";
+    return false;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return ReportSlice(sl, seconds, result);
+}
+
+// Every position's successors outside the slice are known (fewer pieces or
+// men, or men further on): their values settle wins and draws at once and
+// give the longest win; the successors inside the slice are counted.
+bool TEgdbGenerator::ForwardPass(TSlice& sl) {
+  const TGenerateMoves64Fn gen = BitboardGenerator(opt_.variant);
   TBitBoard64 list[kMaxPositions64];
-  for (uint64_t p = 0; p < total; ++p) {
+  for (uint64_t p = 0; p < sl.total; ++p) {
     TBitBoard64 bb;
-    if (!decode(p, bb)) {
-      state[p] = kFinal | kInvalid;
+    if (!Decode(sl, p, bb)) {
+      sl.state[p] = TSlice::kFinal | TSlice::kInvalid;
       continue;
     }
     const int n = gen(bb, list);
     if (n == 0) {
-      push(p, 1);
+      sl.Push(p, 1);
       continue;
     }
     int minLoss = std::numeric_limits<int>::max(), mw = 0, pend = 0;
     bool draw = false;
     for (int m = 0; m < n; ++m) {
-      const TBitBoard64 f = FlippedBitBoard(list[m], rev);
+      const TBitBoard64 f = FlippedBitBoard(list[m], g_.revShift);
       int s;
       if (f.w == 0) {
         s = 1;
@@ -215,12 +245,11 @@ bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbB
         TEdbClass cls;
         uint64_t idx;
         if (!masks_->PositionIndex(f, cls, idx)) {
-          error_ =
-              "a successor of a position of class " + EndgameFileName(part[p < n0 ? 0 : 1]) + " has no class";
+          error_ = "a successor of a position of class " + EndgameFileName(sl.ClassOf(p)) + " has no class";
           return false;
         }
         const int32_t id = cls.id();
-        if (id == c0.id() || id == c1.id()) {
+        if (id == sl.part[0].id() || id == sl.part[1].id()) {
           ++pend;
           continue;
         }
@@ -238,44 +267,48 @@ bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbB
       else
         mw = std::max(mw, s);
     }
-    pending[p] = static_cast<uint8_t>(std::min(pend, 255));
     if (pend > 255) {
       error_ = "too many reversible moves in one position";
       return false;
     }
-    maxWin[p] = static_cast<uint16_t>(mw);
-    if (draw) state[p] |= kHasDraw;
+    sl.pending[p] = static_cast<uint8_t>(pend);
+    sl.maxWin[p] = static_cast<uint16_t>(mw);
+    if (draw) sl.state[p] |= TSlice::kHasDraw;
     if (minLoss != std::numeric_limits<int>::max()) {
-      state[p] |= kHasLoss;
-      push(p, minLoss + 1);
+      sl.state[p] |= TSlice::kHasLoss;
+      sl.Push(p, minLoss + 1);
     } else if (pend == 0) {
       if (draw)
-        state[p] |= kFinal;
+        sl.state[p] |= TSlice::kFinal;
       else
-        push(p, mw + 1);
+        sl.Push(p, mw + 1);
     }
   }
+  return true;
+}
 
-  // Backward pass in order of distance: a position finished as a loss makes its
-  // predecessors wins one ply longer; one finished as a win removes itself from
-  // its predecessors' open successors, and a predecessor left with only wins is
-  // a loss one ply longer than the longest of them.
+// In order of distance: a position finished as a loss makes its predecessors
+// wins one ply longer; one finished as a win removes itself from its
+// predecessors' open successors, and a predecessor left with only wins is a
+// loss one ply longer than the longest of them.
+bool TEgdbGenerator::BackwardPass(TSlice& sl) {
+  const TGenerateMoves64Fn gen = BitboardGenerator(opt_.variant);
   TBitBoard64 plist[kMaxPositions64];
-  for (size_t v = 1; v < buckets.size() && !overflow; ++v) {
-    for (size_t q = 0; q < buckets[v].size(); ++q) {
-      const uint32_t p = buckets[v][q];
-      if (state[p] & kFinal) continue;
-      state[p] |= kFinal;
-      val[p] = static_cast<uint16_t>(v);
+  for (size_t v = 1; v < sl.buckets.size() && !sl.overflow; ++v) {
+    for (size_t q = 0; q < sl.buckets[v].size(); ++q) {
+      const uint32_t p = sl.buckets[v][q];
+      if (sl.state[p] & TSlice::kFinal) continue;
+      sl.state[p] |= TSlice::kFinal;
+      sl.val[p] = static_cast<uint16_t>(v);
       TBitBoard64 bb;
-      decode(p, bb);
-      // The side that just moved is X; play its reversible moves backwards on a
-      // board where the other side's pieces are X's men, so that nothing can be
-      // captured and every blocking square stays blocked.
-      const TBitBoard64 x = FlippedBitBoard(bb, rev);
+      Decode(sl, p, bb);
+      // The side that just moved is X; play its reversible moves backwards on
+      // a board where the other side's pieces are X's men, so that nothing
+      // can be captured and every blocking square stays blocked.
+      const TBitBoard64 x = FlippedBitBoard(bb, g_.revShift);
       TBitBoard64 c{x.w | x.b, 0, x.k & x.w};
       const int n = gen(c, plist);
-      const TEdbClass& other = part[p < n0 ? 1 : 0];
+      const TEdbClass& other = sl.OtherOf(p);
       for (int m = 0; m < n; ++m) {
         const uint64_t from = c.w & ~plist[m].w, dest = plist[m].w & ~c.w;
         if (PopCount64(from) != 1 || PopCount64(dest) != 1 || !(from & x.w)) continue;
@@ -286,35 +319,35 @@ bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbB
         TEdbClass rc;
         uint64_t ri;
         if (!masks_->PositionIndex(r, rc, ri) || rc.id() != other.id()) continue;
-        const uint64_t rp = (twin && &other == &part[1]) ? n0 + ri : ri;
-        if (state[rp] & kFinal) continue;
+        const uint64_t rp = (sl.twin && &other == &sl.part[1]) ? sl.n0 + ri : ri;
+        if (sl.state[rp] & TSlice::kFinal) continue;
         if (v % 2) {
-          push(rp, static_cast<int>(v) + 1);
+          sl.Push(rp, static_cast<int>(v) + 1);
         } else {
-          maxWin[rp] = std::max<uint16_t>(maxWin[rp], static_cast<uint16_t>(v));
-          if (pending[rp] == 0) {
+          sl.maxWin[rp] = std::max<uint16_t>(sl.maxWin[rp], static_cast<uint16_t>(v));
+          if (sl.pending[rp] == 0) {
             error_ = "predecessor count mismatch in class " + EndgameFileName(other);
             return false;
           }
-          if (--pending[rp] == 0 && !(state[rp] & (kHasDraw | kHasLoss))) push(rp, maxWin[rp] + 1);
+          if (--sl.pending[rp] == 0 && !(sl.state[rp] & (TSlice::kHasDraw | TSlice::kHasLoss)))
+            sl.Push(rp, sl.maxWin[rp] + 1);
         }
       }
     }
-    std::vector<uint32_t>().swap(buckets[v]);
+    std::vector<uint32_t>().swap(sl.buckets[v]);
   }
-  if (overflow) {
-    error_ = "class " + EndgameFileName(c0) + ": distances beyond " + std::to_string(kMaxPlies) + " plies";
-    return false;
-  }
+  return true;
+}
 
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  for (int k = 0; k < (twin ? 2 : 1); ++k) {
-    const uint64_t from = k == 0 ? 0 : n0, count = k == 0 ? n0 : n1;
-    std::vector<uint16_t> values(val.begin() + from, val.begin() + from + count);
+// Counts, writes and keeps each class of the slice.
+bool TEgdbGenerator::ReportSlice(const TSlice& sl, double seconds, TEgdbBuildResult& result) {
+  for (int k = 0; k < (sl.twin ? 2 : 1); ++k) {
+    const uint64_t from = k == 0 ? 0 : sl.n0, count = k == 0 ? sl.n0 : sl.n1;
+    std::vector<uint16_t> values(sl.val.begin() + from, sl.val.begin() + from + count);
     TEgdbClassReport report;
-    report.cls = part[k];
+    report.cls = sl.part[k];
     for (uint64_t x = 0; x < count; ++x) {
-      if (state[from + x] & kInvalid) continue;
+      if (sl.state[from + x] & TSlice::kInvalid) continue;
       ++report.positions;
       const uint16_t v = values[x];
       if (v == 0)
@@ -325,20 +358,20 @@ bool TEgdbGenerator::SolveSlice(const TEdbClass& c0, const TEdbClass& c1, TEgdbB
         ++report.wins;
       report.longest = std::max<int>(report.longest, v);
     }
-    report.seconds = total ? seconds * count / total : 0;
-    if (!WriteClass(part[k], values, report)) return false;
+    report.seconds = sl.total ? seconds * count / sl.total : 0;
+    if (!WriteClass(sl.part[k], values, report)) return false;
     result.bytes += report.bytes;
     if (opt_.progress) {
       char line[256];
       std::snprintf(
           line, sizeof line, "%-14s %10llu positions  +%llu -%llu =%llu  longest %d  %.2fs  %llu bytes",
-          EndgameFileName(part[k]).c_str(), (unsigned long long)report.positions,
+          EndgameFileName(sl.part[k]).c_str(), (unsigned long long)report.positions,
           (unsigned long long)report.wins, (unsigned long long)report.losses,
           (unsigned long long)report.draws, report.longest, report.seconds, (unsigned long long)report.bytes);
       opt_.progress(line);
     }
     result.classes.push_back(report);
-    values_[part[k].id()] = std::move(values);
+    values_[sl.part[k].id()] = std::move(values);
   }
   return true;
 }
@@ -366,7 +399,8 @@ TEgdbBuildResult TEgdbGenerator::Run() {
     return result;
   }
   masks_ = TMaskTable::ForGeometry(g_);
-  men_ = MenConfigurations(g_);
+  // A side has at most maxPieces - 1 men (the other side has a piece).
+  men_ = MenConfigurations(g_, opt_.maxPieces - 1);
   values_.clear();
 
   for (int n = 2; n <= opt_.maxPieces; ++n) {

@@ -57,7 +57,8 @@ struct TEgdbBuildResult {
 // w). False for a slot where men of both sides would share a square. Needs the
 // `menLists` from MenConfigurations.
 using TMenLists = std::vector<std::vector<std::vector<uint64_t>>>;  // [count][temps] -> masks by num
-TMenLists MenConfigurations(const TEdbGeometry& g);
+// The lists hold the configurations of up to `maxMen` men per side.
+TMenLists MenConfigurations(const TEdbGeometry& g, int maxMen = 7);
 bool DecodePositionIndex(const TEdbClass& cls, uint64_t index, const TEdbGeometry& g,
                          const TMenLists& menLists, TBitBoard64& bb);
 
@@ -77,6 +78,10 @@ class TEgdbGenerator {
  private:
   struct TSlice;
   bool SolveSlice(const TEdbClass& a, const TEdbClass& b, TEgdbBuildResult& result);
+  bool Decode(const TSlice& slice, uint64_t p, TBitBoard64& bb) const;
+  bool ForwardPass(TSlice& slice);
+  bool BackwardPass(TSlice& slice);
+  bool ReportSlice(const TSlice& slice, double seconds, TEgdbBuildResult& result);
   bool WriteClass(const TEdbClass& cls, const std::vector<uint16_t>& values, TEgdbClassReport& report);
 
   TEgdbBuildOptions opt_;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "engine/scores.h"
 #include "rules/bitmovegen.h"
 #include "rules/position.h"
 #include "rules/tables.h"
@@ -131,6 +132,16 @@ TMaskTable::TMaskTable(const TEdbGeometry& g) : g_(g), slots_(kMaskTableSize) {
     for (int t = 0; t < j; ++t) temps += sq[t] / g.rowLength + 1;
     return temps;
   };
+  // Records wait in a short queue between the prefetch of their slot and
+  // their insertion, so that the cache misses of the random slots overlap.
+  constexpr int kQueue = 16;
+  EDBMaskRec queue[kQueue];
+  size_t queued = 0;
+  auto insert = [&](const EDBMaskRec& r) {
+    size_t slot = Mix64(r.Mask) % kMaskTableSize;
+    while (slot == 0 || slots_[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
+    slots_[slot] = r;
+  };
   for (int j = 1; j <= g.maxPerSide; ++j) {
     // First the number of sets per temps, then each set's number among them.
     EnumerateMenSets(g.menSquares, j, [&](const int* sq) { ++totals_[j][tempsOf(sq, j)]; });
@@ -139,12 +150,14 @@ TMaskTable::TMaskTable(const TEdbGeometry& g) : g_(g), slots_(kMaskTableSize) {
       const int temps = tempsOf(sq, j);
       uint64_t mask = 0;
       for (int t = 0; t < j; ++t) mask |= squareBit[sq[t]];
-      size_t slot = Mix64(mask) % kMaskTableSize;
-      while (slot == 0 || slots_[slot].Mask != 0) slot = slot + 1 == kMaskTableSize ? 0 : slot + 1;
-      slots_[slot] = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
-                                totals_[j][temps]};
+      __builtin_prefetch(&slots_[Mix64(mask) % kMaskTableSize], 1);
+      EDBMaskRec& r = queue[queued++ % kQueue];
+      if (queued > kQueue) insert(r);
+      r = EDBMaskRec{mask, static_cast<uint8_t>(j), static_cast<uint8_t>(temps), next[temps]++,
+                     totals_[j][temps]};
     });
   }
+  for (size_t k = queued > kQueue ? queued - kQueue : 0; k < queued; ++k) insert(queue[k % kQueue]);
 }
 
 std::shared_ptr<const TMaskTable> TMaskTable::ForGeometry(const TEdbGeometry& g) {
@@ -775,7 +788,6 @@ std::shared_ptr<const TEndgameDb> TEndgameDb::Load(int variant, bool giveaway, c
     publish("=0ms");
     return db;
   }
-  db->masks_ = TMaskTable::ForGeometry(db->g_);
   const TEdbGeometry& g = db->g_;
 
   const std::string name = EndgameVariantName(variant, giveaway);
@@ -783,6 +795,9 @@ std::shared_ptr<const TEndgameDb> TEndgameDb::Load(int variant, bool giveaway, c
   int zerr = 0;
   zip_t* za = zip_open((folder / (name + ".zip")).string().c_str(), ZIP_RDONLY, &zerr);
   const std::vector<TCandidate> candidates = za ? ArchiveCandidates(za) : FolderCandidates(folder / name);
+  // The men-configuration table (80 MB, half a second to build) only when
+  // there are files to index with it: a folder without databases costs nothing.
+  if (!candidates.empty()) db->masks_ = TMaskTable::ForGeometry(g);
   result.fromArchive = za != nullptr;
   result.candidates = static_cast<int64_t>(candidates.size());
   // Room for every candidate with the table at most half full.
@@ -921,7 +936,7 @@ bool TEndgameDb::LookupValue(const TBitBoard64& brd, bool capturesMatter, TEdbCl
 bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED, float& ev,
                                TEdbProbeStats* stats) const {
   if (brd.w == 0) {
-    ev = ga ? 2000.0f : -2000.0f;
+    ev = ga ? kFullWindow : -kFullWindow;
     return true;
   }
   TEdbClass cls;
@@ -929,13 +944,13 @@ bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED
   TEbType type;
   if (!LookupValue(brd, true, cls, o, type, stats)) return false;
   if (type == ebMTW) {
-    ev = o == 0 ? 0.0f : (o % 2 == 0 ? 2001.0f - o : o - 2001.0f);
+    ev = DistanceScore(o);
   } else if (o == 0) {
     ev = 0.0f;
   } else {
     const int32_t id = cls.id();
     if ((ED.p1 != 0 && ED.p1 == id) || (ED.p2 != 0 && ED.p2 == id)) return false;
-    ev = o == 1 ? -1500.0f : 1500.0f;
+    ev = o == 1 ? -kDatabaseWin : kDatabaseWin;
   }
   if (stats) {
     stats->fGetEdb.fetch_add(1, std::memory_order_relaxed);
@@ -947,7 +962,8 @@ bool TEndgameDb::GetEBevalPlay(const TBitBoard64& brd, bool ga, const TEDPos& ED
   return true;
 }
 
-bool TEndgameDb::ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type, TEdbProbeStats* stats) const {
+bool TEndgameDb::ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type,
+                          TEdbProbeStats* stats) const {
   TEdbClass cls;
   return LookupValue(brd, false, cls, value, type, stats);
 }

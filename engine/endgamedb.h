@@ -214,8 +214,7 @@ class TEndgameDb {
                      TEdbProbeStats* stats = nullptr) const;
   // Raw stored value of a position (MTW: plies coding, WDL: 0/1/2, WD6: 0..5)
   // and the type of the file it came from; false when not found or undecodable.
-  bool ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type,
-                TEdbProbeStats* stats = nullptr) const;
+  bool ProbeRaw(const TBitBoard64& brd, uint8_t& value, TEbType& type, TEdbProbeStats* stats = nullptr) const;
   // The engine's index pair of a square-list position: p1 with White as own
   // side, p2 with Black; 0 for a side with too many pieces.
   TEDPos EDPosOfBoard(const TBoard& board) const;
@@ -227,7 +226,8 @@ class TEndgameDb {
   int64_t BytesLoaded() const { return result_.bytesLoaded; }
   // The file record of a class, or nullptr.
   const EDBFileRec* FindFileRec(int32_t classId) const;
-  // Null for a variant without databases.
+  // Null for a variant without databases and for a folder without files of
+  // the variant.
   const TMaskTable* Masks() const { return masks_.get(); }
 
  private:

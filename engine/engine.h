@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/analysisinfo.h"
 #include "engine/book.h"
 #include "engine/endgamedb.h"
 #include "engine/enginefile.h"
@@ -49,88 +50,6 @@ namespace quorlin {
 // that think at the same time need flags of their own (see TEngine's
 // constructor), or stopping one stops the other.
 extern std::atomic<bool> StopSearch;
-
-// Bounds of a value: min and max (equal after a finished pass), v a shallow
-// estimate used to break ties.
-struct TEval {
-  float min = 0;
-  float max = 0;
-  float v = 0;
-};
-
-// A line of moves: Mvs[1..Length].
-struct TPV {
-  uint8_t Length = 0;
-  std::array<TMove, 101> Mvs{};
-};
-
-struct TRootMove {
-  uint8_t depth = 0;  // target ply reached by the last finished pass
-  std::string PVs;    // the move's line as text
-  TEval Eval;         // min/max: value of the move for the engine's side; v: shallow estimate
-  TEval CurEval;      // not written
-  int16_t Guess = 0;
-  TPV PV;                  // the move's line as moves
-  bool analysing = false;  // a worker is deepening it
-  bool skip = false;       // not searched: it repeats a position of the game
-};
-
-// What an engine publishes while it works. Every field is guarded by `Used`:
-// writers and readers hold it while they touch any field, so no text is ever
-// seen half-written.
-struct TAnalysisInfo {
-  std::string EngineNm;
-  std::string DepthStr;    // average root depth, "5,6"
-  std::string Speed;       // "1234kN/s@2"
-  std::string PV;          // line of the chosen or best root move
-  std::string Time;        // "3.07"
-  std::string Edb;         // database, table and learning status
-  std::string PonderMove;  // stays empty (no pondering)
-  std::string Info;        // last information line
-  std::string Details;     // cleared at each call
-  std::string PrintInfo;   // written by the display, not by the engine
-  int32_t Depth = 0;       // average root depth x 10
-  int32_t CurrentGamePos = 0;
-  TBoard CurrentPos;  // not written
-  TEval Eval;         // evaluation of the best (or chosen) root move
-  bool IsPonder = false;
-  bool AnalyseAll = false;
-  bool ComputeAlways = false;
-  uint8_t TotalMoves = 0;
-  int32_t fastplay = 0;
-  TPV TempPV;                        // work area of BuildPV
-  TMvs moves1{};                     // the root moves, 1..TotalMoves
-  std::array<uint8_t, 256> Sort{};   // root-move indices, best first, 1..TotalMoves
-  std::array<TRootMove, 256> Moves;  // per root move, 1..TotalMoves
-  TOpenMoves Openmoves;              // opening-book moves, filled by the display
-  bool Updated = false;              // something shown changed; the display clears it
-  mutable std::mutex Used;
-};
-
-// The one record the application shows. An engine publishes here unless it
-// was given a record of its own.
-extern TAnalysisInfo AnalysisInfo;
-
-// Evaluation texts: 0.25, -1.50; xN(10) for a database result; x15 for a win
-// found by the search (15 plies from 2000).
-std::string FormatScore(float x);
-// min/max as one text: the value when they agree, "~" + the lower bound otherwise.
-std::string FormatEval(const TEval& eval);
-
-// Status texts: average root depth x 10 as "5,6"; centiseconds as "3.07".
-std::string DepthStrOf(int avg10);
-std::string TimeTextOf(int64_t cs);
-
-// Centiseconds of a steady clock (the engine's time base).
-int64_t EngineClockCs();
-
-// Ordering of root moves: true when A is better than B.
-bool RootBetter(const TEval& a, uint8_t aDepth, const TEval& b, uint8_t bDepth);
-
-// Number of root moves, best first in info.Sort, whose min lies within
-// `compress` of the best one (at least 1); the engine picks one of them at
-// random. The caller holds info.Used.
-int NearEqualCount(const TAnalysisInfo& info, float compress);
 
 class TEngine;
 
@@ -224,7 +143,8 @@ class TEngine {
 
   // --- Set-up -------------------------------------------------------------------------
   // Allocates the table on first use, then the variant's databases. Nothing
-  // when the variant is the current one.
+  // when the variant is the current one. Any thread may call it, also while a
+  // call runs (which goes on with the databases it started with).
   void InitEngine(int NewType);
   void InitHash(int memory, bool force, bool replace);
   void InitED(int NewType);
@@ -237,8 +157,11 @@ class TEngine {
   // Analyses Game.CurBoard and puts the chosen move in BestMv; blocks until the
   // analysis ends. `Time` is the budget in centiseconds, `fastplay` a position
   // budget (0 = the description's MaxPos). Returns false, BestMv untouched,
-  // when there is no legal move, the call was stopped while the table was
-  // being cleared, or another call of this engine is running.
+  // when there is no legal move, the call was stopped while it was setting up
+  // (loading databases, clearing the table), or another call of this engine is
+  // running. The call clears the stop flag before Analysing() turns true: a
+  // stop raised after that always ends this call. A worker that fails is
+  // reported to the log (SetLog) and its root move is left to the others.
   bool LetOpponentMove40(const TGame& Game, int64_t Time, TMove& BestMv, bool computealways, int fastplay);
 
   // True when the position P (with `side` to move) occurred in the game line
@@ -252,8 +175,11 @@ class TEngine {
   void PublishBest();
   // Line of root move x: the move, then the table's best moves, at most 20.
   void BuildPV(int x, TPV& pv, std::string& text);
-  // Raises the stop flag when the time or position budget is spent.
-  void LimitCheck();
+  // The budget check of both searches at a node of ply n with target ply mn:
+  // at nodes well above the horizon (n + 3 < mn) it raises the stop flag when
+  // the time or the position budget of the call is spent. True when the
+  // search must stop, for that or any other reason the flag is up.
+  bool LimitCheck(int n, int mn);
 
   // --- The searches (search.cpp) ----------------------------------------------------
   float analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, int mn, TDColor col, const TEDPos& ED,
@@ -276,14 +202,40 @@ class TEngine {
  private:
   friend class TMoveAnalysisThread;
   void WorkerDone();
+  // A worker that ended on an exception: logs it and gives its root move back.
+  void WorkerFailed(int worker, int move, const std::string& what);
   void SetNotAnalysing(bool value);
   void PublishInfoLine(const std::string& text);
   bool EdbProbe(const TBitBoard64& brd, int typeofgame, const TEDPos& ED, float& ev);
   void PublishStatus();  // status texts; caller holds Used
-  int HalfMoveIndex() const;
   void WriteLog(const std::string& text);
   // Takes the copies a call (or a test search) works on.
   void FreezeCallState(const TGameParams& params);
+
+  // The steps of analysis64ver40 (search.cpp).
+  bool DatabaseValue(const TSearchNode& node, int pieces, float& value);
+  bool RepeatsLine(const TSearchNode& node) const;
+  void ExtendSingleReply(TSearchNode& node) const;
+  bool TableSettles(TSearchNode& node, float alfa, float beta, float& value);
+  bool ReducedProbesSettle(const TSearchNode& node, float alfa, float beta, float& value);
+  bool OrderChildren(const TSearchNode& node, uint8_t* order);
+  float SearchChildren(const TSearchNode& node, const uint8_t* order, float beta, int& bestIndex);
+  void StoreResult(const TSearchNode& node, float alfa, float beta, float best, int bestIndex);
+
+  // The steps of LetOpponentMove40, in order.
+  void SetCallLimits(int64_t Time, int fastplay);
+  void TakePosition(const TGame& Game, int fastplay);
+  bool SetUpVariant(const TGame& Game);  // false: another call is setting up
+  bool EmptyTable();                     // false: stopped while clearing
+  void RememberGameLine(const TGame& Game);
+  int ListRootMoves(bool computealways, int fastplay);  // the number of root moves
+  void ResetCounters(int fastplay);
+  void SkipMovesBackIntoTheGame();
+  void RunWorkers();
+  void ChooseMove(TMove& BestMv);
+
+  static int PieceCount(const TBoard& b);
+  static TDColor Opponent(TDColor c) { return c == TDColor::white ? TDColor::black : TDColor::white; }
 
   TAnalysisInfo* info_;
   std::atomic<bool>* stop_;
@@ -320,7 +272,7 @@ class TEngine {
   std::atomic<int64_t>& PstCounter();  // the calling thread's counter
   TEdbProbeStats EdbStats;             // fGetEdb and MaxEB
   std::atomic<int> RunningThreads{0};
-  std::vector<TMoveAnalysisThread*> MoveRunners;
+  std::vector<std::unique_ptr<TMoveAnalysisThread>> MoveRunners;
   std::atomic<bool> InitSection{false};
   std::atomic<bool> FBreakAnalysis{false};
   std::atomic<bool> inCall_{false};
@@ -331,6 +283,7 @@ class TEngine {
   std::condition_variable eventCv_;
   bool notAnalysing_ = true;
 
+  std::mutex setupLock_;  // held by InitEngine
   // The databases of the current variant and their folder, guarded by edbLock_.
   mutable std::mutex edbLock_;
   std::string edFolder_;

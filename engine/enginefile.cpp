@@ -9,11 +9,12 @@ std::string EngineVersionProblem(int32_t version, int typeofgame) {
   const std::string v = "Version " + std::to_string(version);
   if (typeofgame < 1 || typeofgame > kVariantCount)
     return v +
-           " selects the bitboard search, but custom variants have no 64-bit board; use an engine of Version "
-           "211";
+           " selects the bitboard search, but custom variants have no 64-bit board; use an engine of "
+           "Version " +
+           std::to_string(kArrayBoardVersion);
   if (typeofgame == kFrisian || typeofgame == kCanadian)
     return v + " selects the bitboard search, which " + VariantTable[typeofgame].Name +
-           " cannot use; use an engine of Version 211";
+           " cannot use; use an engine of Version " + std::to_string(kArrayBoardVersion);
   return {};
 }
 
@@ -23,6 +24,107 @@ int GetStageCnt(const TEvalFunc& ef, int draughts) {
       return static_cast<int>(i);
   return 0;
 }
+
+namespace {
+
+// The tags of an engine description, in the order they are written.
+const std::array<TTagField<TEvalFunc>, 8> kEngineTags{{
+    {"Name", &TEvalFunc::Name},
+    {"Version", &TEvalFunc::Version},
+    {"GiveAway", &TEvalFunc::Giveaway},
+    {"UseBook", &TEvalFunc::UseBook},
+    {"MaxThreads", &TEvalFunc::MaxThreads},
+    {"MaxDepth", &TEvalFunc::MaxDepth},
+    {"MaxPos", &TEvalFunc::MaxPos},
+    {"ELO", &TEvalFunc::ELO},
+}};
+
+// The tags of a stage, after its "Stage" line and before its "EvalFNC" line.
+const std::array<TTagField<TEngineStage>, 18> kStageTags{{
+    {"UseLearning", &TEngineStage::UseLearning},
+    {"MinDraughts", &TEngineStage::MinDraughts},
+    {"MaxDraughts", &TEngineStage::MaxDraughts},
+    {"EDMaxDraughts", &TEngineStage::EDMaxDraughts},
+    {"ExtSelfMin", &TEngineStage::ExtSelfMin},
+    {"ExtSelfMax", &TEngineStage::ExtSelfMax},
+    {"ExtOppMin", &TEngineStage::ExtOppMin},
+    {"ExtOppMax", &TEngineStage::ExtOppMax},
+    {"ReductAlphaMin", &TEngineStage::ReductAlphaMin},
+    {"ReductAlphaMax", &TEngineStage::ReductAlphaMax},
+    {"ReductBetaMin", &TEngineStage::ReductBetaMin},
+    {"ReductBetaMax", &TEngineStage::ReductBetaMax},
+    {"RangeAlphaSelf", &TEngineStage::RangeAlphaSelf},
+    {"RangeAlphaOpp", &TEngineStage::RangeAlphaOpp},
+    {"RangeBetaSelf", &TEngineStage::RangeBetaSelf},
+    {"RangeBetaOpp", &TEngineStage::RangeBetaOpp},
+    {"MovesCntTot", &TEngineStage::MovesCntTot},
+    {"MovesCntMin", &TEngineStage::MovesCntMin},
+}};
+
+constexpr const char* kStageTag = "Stage";
+constexpr const char* kWeightsTag = "EvalFNC";
+
+// Reads the lines of a description into `e`, which starts as the defaults.
+class TEngineReader {
+ public:
+  TEngineReader(const std::filesystem::path& path, int typeofgame, TEvalFunc& e, TEngineLoadNotes& notes)
+      : path_(path), typeofgame_(typeofgame), e_(e), notes_(notes) {}
+
+  void Line(int lineNo, const std::string& line) {
+    lineNo_ = lineNo;
+    SplitCommentedTagLine(line, tag_, value_);
+    if (tag_.empty()) return;
+    if (const TTagField<TEvalFunc>* t = FindTag(kEngineTags, tag_))
+      Field(*t, e_);
+    else if (const TTagField<TEngineStage>* s = FindTag(kStageTags, tag_))
+      Field(*s, e_.Stages[stage_]);
+    else if (tag_.rfind(kStageTag, 0) == 0)
+      NewStage();
+    else if (tag_.rfind(kWeightsTag, 0) == 0)
+      Weights();
+    // Any other tag is ignored.
+  }
+
+ private:
+  template <class R>
+  void Field(const TTagField<R>& t, R& r) {
+    std::string expected;
+    if (!ReadTagField(t, value_, r, expected))
+      throw TFileError(path_, lineNo_, tag_, "\"" + value_ + "\" is not " + expected);
+  }
+
+  // "Stage" s: the stages become 0..s (new ones empty, higher ones dropped)
+  // and the following stage tags go to stage s.
+  void NewStage() {
+    int32_t n;
+    if (!ParseInteger(value_, n))
+      throw TFileError(path_, lineNo_, tag_, "\"" + value_ + "\" is not a whole number");
+    if (n < 0 || n > kMaxStage)
+      throw TFileError(path_, lineNo_, tag_,
+                       "stage number " + std::to_string(n) + " is outside 0.." + std::to_string(kMaxStage));
+    e_.Stages.resize(n + 1);
+    notes_.WeightsFile.resize(n + 1);
+    notes_.WeightsFound.resize(n + 1);
+    stage_ = static_cast<size_t>(n);
+  }
+
+  // "EvalFNC": the weights file of the stage, beside the description.
+  void Weights() {
+    if (value_.empty()) throw TFileError(path_, lineNo_, tag_, "no weights file named");
+    notes_.WeightsFile[stage_] = value_;
+    notes_.WeightsFound[stage_] = LoadEvf(path_.parent_path() / value_, e_.Stages[stage_].Eval, typeofgame_);
+  }
+
+  const std::filesystem::path& path_;
+  int typeofgame_;
+  TEvalFunc& e_;
+  TEngineLoadNotes& notes_;
+  size_t stage_ = 0;
+  int lineNo_ = 0;
+  std::string tag_, value_;
+};
+
+}  // namespace
 
 bool LoadEngine(const std::filesystem::path& path, TEvalFunc& ef, int typeofgame, TEngineLoadNotes* notes) {
   TEngineLoadNotes found;
@@ -41,138 +143,8 @@ bool LoadEngine(const std::filesystem::path& path, TEvalFunc& ef, int typeofgame
   e.Stages.assign(1, ef.Stages.empty() ? TEngineStage{} : ef.Stages.front());
   e.Name = "Empty";
   e.Version = kArrayBoardVersion;
-  size_t stage = 0;
-
-  int lineNo = 0;
-  std::string tag, value;
-  auto fail = [&](const std::string& expected) {
-    throw TFileError(path, lineNo, tag, "\"" + value + "\" is not " + expected);
-  };
-  auto integer = [&](int32_t& field) {
-    if (!ParseInteger(value, field)) fail("a whole number");
-  };
-  auto boolean = [&](bool& field) {
-    if (!ParseBoolean(value, field)) fail("True, False or a number");
-  };
-  auto single = [&](float& field) {
-    if (!ParseSingle(value, field)) fail("a number with \".\" as decimal separator");
-  };
-
-  for (const std::string& line : lines) {
-    ++lineNo;
-    SplitCommentedTagLine(line, tag, value);
-    TEngineStage& s = e.Stages[stage];
-    switch (MatchTagPrefix(tag, {"Name",           "Version",       "ELO",
-                                 "GiveAway",       "UseBook",       "MaxThreads",
-                                 "MaxDepth",       "MaxPos",        "Stage",
-                                 "UseLearning",    "MinDraughts",   "MaxDraughts",
-                                 "EDMaxDraughts",  "ExtSelfMin",    "ExtSelfMax",
-                                 "ExtOppMin",      "ExtOppMax",     "ReductAlphaMin",
-                                 "ReductAlphaMax", "ReductBetaMin", "ReductBetaMax",
-                                 "RangeAlphaSelf", "RangeAlphaOpp", "RangeBetaSelf",
-                                 "RangeBetaOpp",   "MovesCntMin",   "MovesCntTot",
-                                 "EvalFNC"})) {
-      case 0:
-        e.Name = value;
-        break;
-      case 1:
-        integer(e.Version);
-        break;
-      case 2:
-        integer(e.ELO);
-        break;
-      case 3:
-        boolean(e.Giveaway);
-        break;
-      case 4:
-        boolean(e.UseBook);
-        break;
-      case 5:
-        integer(e.MaxThreads);
-        break;
-      case 6:
-        integer(e.MaxDepth);
-        break;
-      case 7:
-        integer(e.MaxPos);
-        break;
-      case 8: {
-        int32_t n;
-        integer(n);
-        if (n < 0 || n > kMaxStage)
-          throw TFileError(
-              path, lineNo, tag,
-              "stage number " + std::to_string(n) + " is outside 0.." + std::to_string(kMaxStage));
-        e.Stages.resize(n + 1);
-        found.WeightsFile.resize(n + 1);
-        found.WeightsFound.resize(n + 1);
-        stage = n;
-        break;
-      }
-      case 9:
-        boolean(s.UseLearning);
-        break;
-      case 10:
-        integer(s.MinDraughts);
-        break;
-      case 11:
-        integer(s.MaxDraughts);
-        break;
-      case 12:
-        integer(s.EDMaxDraughts);
-        break;
-      case 13:
-        single(s.ExtSelfMin);
-        break;
-      case 14:
-        single(s.ExtSelfMax);
-        break;
-      case 15:
-        single(s.ExtOppMin);
-        break;
-      case 16:
-        single(s.ExtOppMax);
-        break;
-      case 17:
-        single(s.ReductAlphaMin);
-        break;
-      case 18:
-        single(s.ReductAlphaMax);
-        break;
-      case 19:
-        single(s.ReductBetaMin);
-        break;
-      case 20:
-        single(s.ReductBetaMax);
-        break;
-      case 21:
-        single(s.RangeAlphaSelf);
-        break;
-      case 22:
-        single(s.RangeAlphaOpp);
-        break;
-      case 23:
-        single(s.RangeBetaSelf);
-        break;
-      case 24:
-        single(s.RangeBetaOpp);
-        break;
-      case 25:
-        integer(s.MovesCntMin);
-        break;
-      case 26:
-        integer(s.MovesCntTot);
-        break;
-      case 27: {
-        if (value.empty()) throw TFileError(path, lineNo, tag, "no weights file named");
-        found.WeightsFile[stage] = value;
-        found.WeightsFound[stage] = LoadEvf(path.parent_path() / value, s.Eval, typeofgame);
-        break;
-      }
-      default:
-        break;  // unknown tags are ignored
-    }
-  }
+  TEngineReader reader(path, typeofgame, e, found);
+  for (size_t i = 0; i < lines.size(); ++i) reader.Line(static_cast<int>(i) + 1, lines[i]);
   for (TEngineStage& s : e.Stages) s.Eval.Version = static_cast<uint8_t>(e.Version & 0xFF);
 
   if (const std::string problem = EngineVersionProblem(e.Version, typeofgame); !problem.empty())
@@ -185,44 +157,26 @@ bool LoadEngine(const std::filesystem::path& path, TEvalFunc& ef, int typeofgame
 void SaveEngine(const std::filesystem::path& path, const TEvalFunc& ef) {
   const std::string base = path.stem().string();
   std::string out;
-  auto integer = [&](const char* key, int64_t v) { out += TagLine(key, std::to_string(v)); };
-  auto single = [&](const char* key, float v) { out += TagLine(key, FormatSingle(v)); };
-  auto boolean = [&](const char* key, bool v) { out += TagLine(key, FormatBoolean(v)); };
-  out += TagLine("Name", ef.Name);
-  integer("Version", ef.Version);
-  boolean("GiveAway", ef.Giveaway);
-  boolean("UseBook", ef.UseBook);
-  integer("MaxThreads", ef.MaxThreads);
-  integer("MaxDepth", ef.MaxDepth);
-  integer("MaxPos", ef.MaxPos);
-  integer("ELO", ef.ELO);
+  for (const TTagField<TEvalFunc>& t : kEngineTags) out += TagFieldLine(t, ef);
   for (size_t i = 0; i < ef.Stages.size(); ++i) {
     const TEngineStage& s = ef.Stages[i];
     out += "\r\n";
-    integer("Stage", static_cast<int64_t>(i));
-    boolean("UseLearning", s.UseLearning);
-    integer("MinDraughts", s.MinDraughts);
-    integer("MaxDraughts", s.MaxDraughts);
-    integer("EDMaxDraughts", s.EDMaxDraughts);
-    single("ExtSelfMin", s.ExtSelfMin);
-    single("ExtSelfMax", s.ExtSelfMax);
-    single("ExtOppMin", s.ExtOppMin);
-    single("ExtOppMax", s.ExtOppMax);
-    single("ReductAlphaMin", s.ReductAlphaMin);
-    single("ReductAlphaMax", s.ReductAlphaMax);
-    single("ReductBetaMin", s.ReductBetaMin);
-    single("ReductBetaMax", s.ReductBetaMax);
-    single("RangeAlphaSelf", s.RangeAlphaSelf);
-    single("RangeAlphaOpp", s.RangeAlphaOpp);
-    single("RangeBetaSelf", s.RangeBetaSelf);
-    single("RangeBetaOpp", s.RangeBetaOpp);
-    integer("MovesCntTot", s.MovesCntTot);
-    integer("MovesCntMin", s.MovesCntMin);
+    out += TagLine(kStageTag, std::to_string(i));
+    for (const TTagField<TEngineStage>& t : kStageTags) out += TagFieldLine(t, s);
     const std::string weights = base + "s" + std::to_string(i);
-    out += TagLine("EvalFNC", weights + (s.Eval.UseNN ? ".mynn" : ".evf"));
+    out += TagLine(kWeightsTag, weights + (s.Eval.UseNN ? ".mynn" : ".evf"));
     SaveEvf(path.parent_path() / (weights + ".evf"), s.Eval);
   }
   WriteTextFile(path, out);
+}
+
+std::vector<std::string> EngineFileKeywords() {
+  std::vector<std::string> k;
+  for (const auto& t : kEngineTags) k.push_back(t.keyword);
+  for (const auto& t : kStageTags) k.push_back(t.keyword);
+  k.push_back(kStageTag);
+  k.push_back(kWeightsTag);
+  return k;
 }
 
 }  // namespace quorlin

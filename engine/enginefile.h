@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/evaluation.h"
+#include "engine/evalfile.h"
+#include "engine/scores.h"
 
 namespace quorlin {
 
@@ -35,7 +36,6 @@ struct TEvalFunc {
   std::vector<TEngineStage> Stages = std::vector<TEngineStage>(1);  // at least one
 };
 
-constexpr int32_t kArrayBoardVersion = 211;
 // Highest stage number a description may use (stages cover piece counts,
 // which never exceed 128).
 constexpr int32_t kMaxStage = 127;
@@ -62,6 +62,10 @@ void SaveEngine(const std::filesystem::path& path, const TEvalFunc& ef);
 
 // Empty when engines of this Version can play the variant, else why not.
 std::string EngineVersionProblem(int32_t version, int typeofgame);
+
+// Every keyword of the description format (tests check that none begins with
+// another, so that the order of the tags never matters).
+std::vector<std::string> EngineFileKeywords();
 
 // Index of the first stage whose MinDraughts <= draughts <= MaxDraughts, else 0.
 int GetStageCnt(const TEvalFunc& ef, int draughts);

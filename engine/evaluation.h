@@ -1,7 +1,8 @@
 #pragma once
-// Static evaluation: the weights of one game stage, their .evf text file, the
-// tables derived from them, the bitboard evaluation count64bit40, the
-// array-board evaluation count, and the win/draw/loss classification.
+// Static evaluation: the weights of one game stage (their .evf text file is
+// read and written by evalfile.h), the tables derived from them, the bitboard
+// evaluation count64bit40, the array-board evaluation count, and the
+// win/draw/loss classification.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "engine/network.h"
+#include "engine/scores.h"
 #include "rules/board.h"
 #include "rules/tables.h"
 #include "rules/variants.h"
@@ -29,8 +31,8 @@ using TSquareWeights = std::array<int32_t, 129>;  // by square number 1..128 (0 
 
 struct TEvalFuncStatic {
   std::string Name;
-  uint8_t Version = 0;   // 211 per-square weights, 40 pattern weights
-  bool Turkish = false;  // Version 40: every pattern read is also added mirrored
+  uint8_t Version = 0;   // kArrayBoardVersion: per-square weights; kBitboardVersion: patterns
+  bool Turkish = false;  // with patterns: every pattern read is also added mirrored
   bool UseNN = false;    // evaluated by Net
   MyTNNet Net;
   TSquareWeights FieldsWS{}, FieldsWK{}, FieldsBS{}, FieldsBK{}, FieldsClr{};
@@ -77,9 +79,14 @@ inline int BitCount(uint64_t x) {
          BitCount16[x >> 48];
 }
 
-// Compresses a score into (-8.75, 8.75): the first 5 at full weight, the next 5
-// at half, the next 5 at a quarter, the rest dropped.
+// Compresses a score into ±kMaxEvaluation: the first 5 men at full weight,
+// the next 5 at half, the next 5 at a quarter, the rest dropped.
 float SoftClamp(float x);
+
+// Weights a weights file starts from: a man is worth 100; a king 450 on boards
+// that are not checkered, 300 where kings fly, 200 elsewhere.
+constexpr int32_t kDefaultManValue = 100;
+int32_t DefaultKingValue(const TGameParams& params);
 
 // Bitboard evaluation of `bd`, whose side to move is `w`, at ply `dep`.
 float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& evalFunc,
@@ -102,16 +109,5 @@ void AddPattern(TEvalFuncStatic& evf, const TPattern& p);
 TBitBoard64 MirrorRows(const TBitBoard64& bb);
 // The smaller of a board and its mirror (w, then b, then k as signed numbers).
 TBitBoard64 CanonicalMirror64(const TBitBoard64& bb);
-
-// Reads a weights file (or a network when the extension is ".mynn"). `variant`
-// picks the default KingValue. Returns false when the file does not exist (the
-// defaults are then set and nothing else changes). A value that is not a valid
-// number throws TFileError naming file, line and tag, and leaves `evf` as it was.
-bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int variant);
-
-// Writes the weights (CR LF lines), or only the network to `path` with the
-// extension ".mynn" when UseNN is set. Returns the path written. Throws
-// TFileError when the file cannot be written.
-std::filesystem::path SaveEvf(const std::filesystem::path& path, const TEvalFuncStatic& evf);
 
 }  // namespace quorlin

@@ -1,13 +1,22 @@
 #pragma once
 // The transposition table shared by the engine's worker threads: bounds,
 // remaining depth and best moves of positions met by the bitboard search.
+//
+// Workers probe and store without a common lock. A slot is five 64-bit words
+// (the position, both bounds, and a word with depth, best moves, a version and
+// a busy bit), touched only through atomic operations. A store takes the slot
+// by setting its busy bit, writes, and releases it with a new version; a probe
+// copies the words and keeps the copy only when the version word was the same
+// and not busy before and after, so no thread ever sees a half-written entry.
+// A slot another thread holds for longer than a short spin is treated as a
+// miss (a probe finds nothing, a store is dropped): the table is a hint, and a
+// lost store costs a little search, never a wrong value.
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "rules/board.h"
@@ -23,18 +32,24 @@ struct THashRec64 {
   uint8_t bestmove2 = 0;  // previous best move replaced by a deeper or equal search
   uint8_t used = 0;       // stored as 0
 };
-static_assert(sizeof(THashRec64) == 40, "the table is sized at 40 bytes per entry");
+
+// One slot of the table as it lies in memory (40 bytes, like THashRec64).
+struct THashSlot {
+  uint64_t w, b, k;  // the position
+  uint64_t bounds;   // minval in the low half, maxval in the high half (float bits)
+  uint64_t meta;     // depth, bestmove, bestmove2, used; version; busy bit
+};
+static_assert(sizeof(THashSlot) == 40, "the table is sized at 40 bytes per entry");
 
 struct THash {
   // calloc'ed so that a fresh table is empty without touching its pages.
   struct FreeDeleter {
-    void operator()(THashRec64* p) const { std::free(p); }
+    void operator()(THashSlot* p) const { std::free(p); }
   };
-  std::unique_ptr<THashRec64[], FreeDeleter> Positions;
+  std::unique_ptr<THashSlot[], FreeDeleter> Positions;
   int32_t MaxSize = 0;              // number of entries
   std::atomic<int32_t> CurSize{0};  // occupied entries (read by the display)
   bool Replace = false;             // true: one slot per index, replaced by depth
-  std::mutex Lock;                  // held by every probe and store
   std::array<std::array<std::array<int32_t, 3>, 8>, 256> Keys{};  // [byte value][7 - byte][component]
 };
 
@@ -43,7 +58,7 @@ struct THash {
 // `publish`, when given, receives the information line "Init Memory". Returns
 // false with `error` filled when the size is refused or memory cannot be had;
 // the table is then empty (MaxSize 0), and probes find nothing and stores do
-// nothing.
+// nothing. Not while other threads use the table.
 bool HashInit(THash& table, int64_t megabytes, bool force, bool replace, std::string* error = nullptr,
               const std::function<void(const std::string&)>& publish = {});
 
@@ -54,16 +69,20 @@ void GenerateHashKeys(THash& table);
 // modulo MaxSize (0 for an unallocated table).
 int32_t HashIndex(const THash& table, const TBitBoard64& pos);
 
-// Looks the position up under the lock; `entry` receives a copy of the slot the
-// search stopped at. True when the position is there.
-bool HashProbe(THash& table, const TBitBoard64& pos, THashRec64& entry);
+// Looks the position up; `entry` receives a copy of the slot the search
+// stopped at. True when the position is there.
+bool HashProbe(const THash& table, const TBitBoard64& pos, THashRec64& entry);
 
-// Stores an entry under the lock by the table's policy. An entry whose pos.w is
-// 0 would read as an empty slot and is not stored.
+// Stores an entry by the table's policy. An entry whose pos.w is 0 would read
+// as an empty slot and is not stored.
 void HashStore(THash& table, THashRec64 entry);
+
+// A copy of slot i (0 <= i < MaxSize), for the display and for tests.
+THashRec64 HashSlot(const THash& table, int32_t i);
 
 // Empties every slot; every 1000 slots it looks at `stop` and returns at once
 // when it is set, leaving CurSize unchanged. Clearing to the end sets CurSize 0.
+// Not while other threads use the table.
 void HashClear(THash& table, const std::atomic<bool>* stop);
 
 }  // namespace quorlin

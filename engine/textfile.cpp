@@ -148,16 +148,6 @@ void SplitCommentedTagLine(const std::string& line, std::string& tag, std::strin
   SplitTagLine(semi == std::string::npos ? line : line.substr(0, semi), tag, value);
 }
 
-int MatchTagPrefix(const std::string& tag, std::initializer_list<const char*> keywords) {
-  if (tag.empty()) return -1;
-  int i = 0;
-  for (const char* k : keywords) {
-    if (tag.rfind(k, 0) == 0) return i;
-    ++i;
-  }
-  return -1;
-}
-
 std::string TrimText(const std::string& s) {
   size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;

@@ -2,11 +2,13 @@
 // Text helpers shared by the engine's own files (.eng, .evf, .mynn): reading
 // lines, numbers with "." as decimal separator whatever the locale, tag lines,
 // and writing a file so that a failure never leaves a truncated one behind.
+#include <array>
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace quorlin {
@@ -58,8 +60,74 @@ std::string TagLine(const std::string& key, const std::string& value);
 // into tag and value.
 void SplitCommentedTagLine(const std::string& line, std::string& tag, std::string& value);
 
-// Index of the first keyword the tag begins with (case-sensitive), or -1.
-int MatchTagPrefix(const std::string& tag, std::initializer_list<const char*> keywords);
+// --- Tag tables ------------------------------------------------------------------
+// A text format lists its tags once, in the order it writes them, each with
+// the field of a record it stands for; reading and writing both follow the
+// table. A tag line is read by the first keyword its tag begins with
+// (case-sensitive); no keyword of a table begins with another one, so the
+// order of the table never decides which field a line sets.
+
+template <class R>
+struct TTagField {
+  const char* keyword;
+  std::variant<int32_t R::*, uint8_t R::*, bool R::*, float R::*, std::string R::*> field;
+};
+
+// The entry whose keyword the tag begins with, or nullptr.
+template <class R, size_t N>
+const TTagField<R>* FindTag(const std::array<TTagField<R>, N>& table, const std::string& tag) {
+  if (tag.empty()) return nullptr;
+  for (const TTagField<R>& t : table)
+    if (tag.rfind(t.keyword, 0) == 0) return &t;
+  return nullptr;
+}
+
+// Sets the field of `t` in `r` from a value text; false with `expected` naming
+// what the value should have been when it is not one.
+template <class R>
+bool ReadTagField(const TTagField<R>& t, const std::string& value, R& r, std::string& expected) {
+  return std::visit(
+      [&](auto member) {
+        using T = std::remove_reference_t<decltype(r.*member)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          r.*member = value;
+          return true;
+        } else if constexpr (std::is_same_v<T, bool>) {
+          expected = "True, False or a number";
+          return ParseBoolean(value, r.*member);
+        } else if constexpr (std::is_same_v<T, float>) {
+          expected = "a number with \".\" as decimal separator";
+          return ParseSingle(value, r.*member);
+        } else {
+          // Whole numbers; a one-byte field keeps the low byte.
+          expected = "a whole number";
+          int32_t v;
+          if (!ParseInteger(value, v)) return false;
+          r.*member = static_cast<T>(v);
+          return true;
+        }
+      },
+      t.field);
+}
+
+// The tag line of the field of `t` in `r`: integers in decimal, Booleans as
+// True or False, Singles in their shortest form.
+template <class R>
+std::string TagFieldLine(const TTagField<R>& t, const R& r) {
+  return std::visit(
+      [&](auto member) {
+        using T = std::remove_cvref_t<decltype(r.*member)>;
+        if constexpr (std::is_same_v<T, std::string>)
+          return TagLine(t.keyword, r.*member);
+        else if constexpr (std::is_same_v<T, bool>)
+          return TagLine(t.keyword, FormatBoolean(r.*member));
+        else if constexpr (std::is_same_v<T, float>)
+          return TagLine(t.keyword, FormatSingle(r.*member));
+        else
+          return TagLine(t.keyword, std::to_string(static_cast<int64_t>(r.*member)));
+      },
+      t.field);
+}
 
 // Removes blanks and control characters at both ends.
 std::string TrimText(const std::string& text);

@@ -1,5 +1,8 @@
 // quorlin analyse: lets an engine analyse a position and prints what it
 // publishes as it changes (depth, evaluation, line), then the chosen move.
+// Standard output holds only these lines; the engine's information lines
+// (table set-up, database loading) go to standard error.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include "engine/textfile.h"
 #include "games/gamerecord.h"
 #include "rules/fen.h"
+#include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
 #include "tools/command.h"
@@ -47,7 +51,7 @@ void ShowProgress(TShown& last) {
     speed = AnalysisInfo.Speed;
     time = AnalysisInfo.Time;
   }
-  if (!now.info.empty() && now.info != last.info) std::printf("info %s\n", now.info.c_str());
+  if (!now.info.empty() && now.info != last.info) std::fprintf(stderr, "info %s\n", now.info.c_str());
   last.info = now.info;
   if (now.depth == last.depth && now.eval == last.eval && now.line == last.line) return;
   if (now.line.empty()) return;
@@ -57,12 +61,42 @@ void ShowProgress(TShown& last) {
   last = now;
 }
 
+// The chosen move as a text that names it alone and that the move-text reader
+// takes back: the short form, the full path when another legal move starts
+// and ends on the same squares, the capture list when even the paths agree.
+std::string UnambiguousMoveText(const TGame& game, const TMove& move) {
+  const TGameParams& p = game.Params;
+  const int style = kStyleFull;
+  TMvs list;
+  uint8_t count = 0;
+  GenerateMoves(game.CurBoard, static_cast<int>(game.SideToMove), list, count, p, true);
+  bool sameEnds = false, samePath = false;
+  std::string path, otherPath;
+  MovePathText(move, p, style, path, false, "x");
+  for (int i = 1; i <= count; ++i) {
+    const TMove& other = list[i];
+    if (other.From() != move.From() || other.To() != move.To() || SameCapture(other, move)) continue;
+    sameEnds = true;
+    MovePathText(other, p, style, otherPath, false, "x");
+    samePath = samePath || otherPath == path;
+  }
+  if (samePath) {
+    std::string captures;
+    MoveCaptureListText(move, p, captures, false);
+    return captures;
+  }
+  return sameEnds ? path : MoveText(move, p, style, "x");
+}
+
 int Analyse(const Args& args) {
   std::string fen, edFolder;
   bool haveFen = false;
   int limits = 0;
   double seconds = 0;
-  long long depth = 0, nodes = 0, threads = 0;
+  long long depth = 0, nodes = 0;
+  // One worker per hardware thread unless told otherwise; 0 keeps the
+  // engine's own meaning, one worker per root move.
+  long long threads = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::string> positional;
   auto value = [&](size_t& i) -> const std::string& {
     if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
@@ -178,7 +212,7 @@ int Analyse(const Args& args) {
     std::printf("no move: %s has no legal move\n", side == 0 ? "the first side" : "the second side");
     return 0;
   }
-  std::printf("bestmove %s  eval %s  line %s\n", MoveText(best, params, 1, "x").c_str(),
+  std::printf("bestmove %s  eval %s  line %s\n", UnambiguousMoveText(game, best).c_str(),
               FormatEval(eval).c_str(), line.c_str());
   return 0;
 }
@@ -186,7 +220,9 @@ int Analyse(const Args& args) {
 Command analyse("analyse",
                 "analyse VARIANT ENGINE.eng [--fen FEN] [--time SEC | --depth N | --nodes N] [--threads N] "
                 "[--ed FOLDER]",
-                "lets the engine analyse a position and prints its progress and chosen move", Analyse);
+                "lets the engine analyse a position and prints its progress and chosen move; "
+                "--threads defaults to the hardware threads (0: one per root move)",
+                Analyse);
 
 }  // namespace
 }  // namespace quorlin::cli

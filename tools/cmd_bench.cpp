@@ -26,7 +26,7 @@ TEvalFunc BenchEngine(int variant) {
   const TGameParams& p = VariantTable[variant];
   TEvalFunc ef;
   ef.Name = "Bench";
-  ef.Version = 40;
+  ef.Version = kBitboardVersion;
   TEngineStage& st = ef.Stages[0];
   st.MinDraughts = 0;
   st.MaxDraughts = 128;
@@ -41,9 +41,9 @@ TEvalFunc BenchEngine(int variant) {
   st.RangeAlphaSelf = st.RangeAlphaOpp = 1.0f;
   st.RangeBetaSelf = st.RangeBetaOpp = 1.0f;
   TEvalFuncStatic& ev = st.Eval;
-  ev.Version = 40;
-  ev.ManValue = 100;
-  ev.KingValue = !p.BoardCheckered ? 450 : (p.FlyingKing ? 300 : 200);
+  ev.Version = kBitboardVersion;
+  ev.ManValue = kDefaultManValue;
+  ev.KingValue = DefaultKingValue(p);
   ev.SideToMove = 5;
   const int rows = p.BoardHeight;
   for (int s = 1; s <= p.compute.BoardSize; ++s) {
@@ -141,7 +141,8 @@ int Bench(const Args& args) {
 }
 
 Command bench("bench", "bench [--depth N] [--threads N]",
-              "searches fixed positions of several variants to a fixed depth: node signature and speed",
+              "searches fixed positions of several variants to a fixed depth: node signature and speed "
+              "(one thread unless --threads says otherwise: the one-thread count is the signature)",
               Bench);
 
 }  // namespace

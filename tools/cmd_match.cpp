@@ -18,6 +18,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/dxpsession.h"
@@ -49,7 +50,8 @@ struct TMatchOptions {
   std::string pdnOut;
   uint64_t seed = 1;
   int maxPlies = 400;
-  int threads = 1;
+  // Workers per engine: one per hardware thread (the engines take turns).
+  int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   int hashMb = 32;
   int dxpMinutes = 1;   // game time sent to DXP programs
   int dxpMoves = 0;     // moves in that time (0 = the whole game)

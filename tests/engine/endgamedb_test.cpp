@@ -224,6 +224,12 @@ TEST(EndgameProbe, SideWithoutPiecesAndBoardsWithoutDatabases) {
   EXPECT_EQ(ev, -2000);
   EXPECT_TRUE(db->GetEBevalPlay(TBitBoard64{0, 1, 0}, true, {}, ev));
   EXPECT_EQ(ev, 2000);
+  // Without files nothing needs the men-configuration table; with one it is there.
+  EXPECT_EQ(db->Masks(), nullptr);
+  EXPECT_EQ(db->EDPosOfBoard(TBoard{}).p1, 0);
+  const fs::path withFile = test::FreshDir("edonefile");
+  WriteClass(withFile, "Russian", ebWDL, kKingKing, 0);
+  EXPECT_NE(LoadRussian(withFile)->Masks(), nullptr);
   const fs::path dir = test::FreshDir("edcanadian");
   const TDb canadian = TEndgameDb::Load(kCanadian, false, dir.string(), {});
   EXPECT_EQ(canadian->FilesLoaded(), 0);

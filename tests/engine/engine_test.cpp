@@ -3,10 +3,12 @@
 #include "engine/engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "rules/movegen.h"
@@ -119,6 +121,35 @@ TEST(EngineCall, DepthLimitAndFirstPass) {
   EXPECT_EQ(t.engine.getmaxdepth(), 49);
   EXPECT_TRUE(t.stop.load());
 }
+
+// A position budget stops the bitboard search and the square-list search
+// alike: the same check runs in both.
+class PositionBudget : public testing::TestWithParam<int> {};
+
+TEST_P(PositionBudget, StopsTheSearchOfEitherVersion) {
+  TTestEngineOptions o;
+  o.version = GetParam();
+  TTestEngine t(kRussian, o);
+  t.engine.ThreadsCount = 1;
+  TMove best;
+  // Thirty seconds of clock as a safety net: a search that ignored the budget
+  // would fail below instead of running on.
+  ASSERT_TRUE(t.engine.LetOpponentMove40(GameFromFen(kRussian, ""), 3000, best, false, 20000));
+  EXPECT_TRUE(t.stop.load());
+  EXPECT_GT(best.From(), 0);
+  // The check runs three plies above the horizon, so the count overshoots by
+  // at most a few small subtrees.
+  EXPECT_GT(t.engine.PstCnt(), 20000);
+  EXPECT_LT(t.engine.PstCnt(), 200000);
+  std::lock_guard<std::mutex> g(t.info.Used);
+  EXPECT_LT(t.info.Depth, 490) << "the budget did not stop the deepening";
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, PositionBudget, testing::Values(kBitboardVersion, kArrayBoardVersion),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return info.param == kBitboardVersion ? std::string("Bitboard")
+                                                                 : std::string("SquareList");
+                         });
 
 TEST(EngineCall, WorkerCountFollowsSettingsAndDescription) {
   struct Row {
@@ -314,6 +345,46 @@ TEST(EngineCall, StopEndsTheCallPromptly) {
   for (int i = 1; i <= t.info.TotalMoves; ++i) EXPECT_FALSE(t.info.Moves[i].analysing);
 }
 
+// A worker whose search throws logs the error and gives its root move back;
+// the other worker takes that move up and the call still chooses a move.
+TEST(EngineCall, AWorkerThatFailsGivesItsMoveBack) {
+  TTestEngineOptions o;
+  o.maxDepth = 7;
+  o.edMaxDraughts = 8;
+  TTestEngine t(kRussian, o);
+  t.engine.ThreadsCount = 2;
+  std::vector<std::string> log;
+  std::mutex logLock;
+  t.engine.SetLog([&](const std::string& line) {
+    std::lock_guard<std::mutex> g(logLock);
+    log.push_back(line);
+  });
+  std::atomic<int> probes{0};
+  t.engine.SetEdbProbe([&](const TBitBoard64&, int, bool, const TEDPos&, float&, TEdbProbeStats*) -> bool {
+    if (probes.fetch_add(1) == 50) throw std::runtime_error("database file vanished");
+    return false;
+  });
+  TMove best;
+  ASSERT_TRUE(
+      t.engine.LetOpponentMove40(GameFromFen(kRussian, "W:WKa1,c3:Bh6,f8,b8"), 100000000, best, false, 0));
+  EXPECT_GT(best.From(), 0);
+  {
+    std::lock_guard<std::mutex> g(logLock);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("Engine worker"), std::string::npos) << log[0];
+    EXPECT_NE(log[0].find("on root move"), std::string::npos) << log[0];
+    EXPECT_NE(log[0].find("database file vanished"), std::string::npos) << log[0];
+  }
+  std::lock_guard<std::mutex> g(t.info.Used);
+  int finished = 0;
+  for (int i = 1; i <= t.info.TotalMoves; ++i) {
+    EXPECT_FALSE(t.info.Moves[i].analysing) << i;
+    finished += t.info.Moves[i].depth >= 7;
+  }
+  EXPECT_GE(finished, t.info.TotalMoves - 1);
+  EXPECT_EQ(t.engine.RunningThreadCount(), 0);
+}
+
 TEST(EngineCommands, AnalysePrintsProgressAndTheMove) {
   const auto dir = test::FreshDir("analyse");
   const auto eng = test::WriteTestEngine(dir, kRussian);
@@ -330,6 +401,35 @@ TEST(EngineCommands, AnalysePrintsProgressAndTheMove) {
   EXPECT_EQ(test::RunQuorlin("analyse russian " + eng.string() + " --fen W:Wz9", out), 2) << out;
   EXPECT_EQ(test::RunQuorlin("analyse russian " + eng.string() + " --depth 5 --time 1", out), 2) << out;
   EXPECT_NE(test::RunQuorlin("analyse russian " + (dir / "missing.eng").string(), out), 0);
+}
+
+// Standard output of a quorlin command alone (standard error dropped).
+int RunQuorlinStdout(const std::string& args, std::string& out) {
+  const std::string cmd = (test::ProgramDir() / "quorlin").string() + " " + args + " 2>/dev/null";
+  out.clear();
+  FILE* f = popen(cmd.c_str(), "r");
+  if (!f) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  const int status = pclose(f);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The chosen move names one move: the only two moves here are both b6xh4
+// (over c7 and g5, or over c5, e5 and g5), so the full path is printed.
+// Standard output holds only the command's own lines.
+TEST(EngineCommands, AnalyseNamesOneMoveOnItsOwnLines) {
+  const auto dir = test::FreshDir("analyse-path");
+  const auto eng = test::WriteTestEngine(dir, kRussian);
+  std::string out;
+  ASSERT_EQ(RunQuorlinStdout("analyse russian " + eng.string() + " --fen W:Wb6:Bc5,e5,g5,c7 --depth 5", out),
+            0)
+      << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\nbestmove (b6xd8xh4|b6xd4xf6xh4)  "))) << out;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(std::regex_match(line, std::regex("(engine:|depth|nodes|bestmove) .*"))) << line;
 }
 
 TEST(EngineCommands, BenchNodeCountIsASignature) {

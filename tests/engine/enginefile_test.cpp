@@ -302,6 +302,24 @@ TEST(EngineFile, BadValuesEndTheLoadAndKeepTheDescription) {
   }
 }
 
+// A tag is read by the first keyword it begins with. With no keyword of a
+// format beginning with another, each tag has one reading whatever the order
+// of the table, and a longer tag ("MaxDepthOfStage1") still finds its keyword.
+class TagKeywords : public testing::TestWithParam<std::vector<std::string> (*)()> {};
+
+TEST_P(TagKeywords, NoneBeginsWithAnother) {
+  const std::vector<std::string> keywords = GetParam()();
+  ASSERT_GT(keywords.size(), 10u);
+  for (const std::string& a : keywords)
+    for (const std::string& b : keywords)
+      if (&a != &b) EXPECT_NE(b.rfind(a, 0), 0u) << b << " begins with " << a;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TagKeywords, testing::Values(&EngineFileKeywords, &EvfFileKeywords),
+                         [](const testing::TestParamInfo<std::vector<std::string> (*)()>& info) {
+                           return std::string(info.index == 0 ? "EngineDescription" : "WeightsFile");
+                         });
+
 TEST(EngineFile, StageSelectionByPieceCount) {
   TEvalFunc ef;
   ef.Stages.resize(3);

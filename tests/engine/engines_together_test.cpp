@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -49,15 +50,16 @@ float Think(TPlayer& p) {
   return p.t->info.Eval.min;
 }
 
-// Man against man on a 32- and on a 50-square board, each a win: every
-// position after a root move is in the databases, so each value comes from
-// the engine's own set. A third engine keeps loading a Russian set whose win/loss coding gives
+// Man against man in two variants of the 32-square board (different rules,
+// one shared table of men configurations), each a win: every position after
+// a root move is in the databases, so each value comes from the engine's own
+// set. A third engine keeps loading a Russian set whose win/loss coding gives
 // other values, and a settings thread keeps writing the variant table.
 TEST(EnginesTogether, TwoVariantsThinkAtOnceWithTheirOwnDatabases) {
   TTestEngineOptions o;
   o.maxDepth = 5;
   o.edMaxDraughts = 8;
-  TPlayer players[2] = {{kRussian, "W:Wa5:Bd8", nullptr, {}, {}}, {kInternational, "W:W33:B18", nullptr, {}, {}}};
+  TPlayer players[2] = {{kRussian, "W:Wa5:Bd8", nullptr, {}, {}}, {kEnglish, "W:W30:B3", nullptr, {}, {}}};
   for (TPlayer& p : players) {
     p.t = std::make_unique<TTestEngine>(p.variant, o);
     p.t->engine.ThreadsCount = 1;
@@ -79,15 +81,16 @@ TEST(EnginesTogether, TwoVariantsThinkAtOnceWithTheirOwnDatabases) {
       other.engine.Clear();
       other.engine.InitEngine(kRussian);
       EXPECT_GT(other.engine.EndgameDb()->FilesLoaded(), 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   });
   const auto saved = VariantTable;
   std::thread settings([&] {
     for (uint8_t n = 0; !done.load(); ++n) {
       VariantTable[kRussian].intface.Notation = n % 5;
-      VariantTable[kInternational].intface.BoardMirrored = n % 2;
+      VariantTable[kEnglish].intface.BoardMirrored = n % 2;
       VariantTable[kPool].intface.Notation = n % 3;
-      std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
   std::vector<std::thread> thinkers;
@@ -107,6 +110,28 @@ TEST(EnginesTogether, TwoVariantsThinkAtOnceWithTheirOwnDatabases) {
   twin.engine.SetEDFolder(players[0].databases.string());
   twin.engine.InitEngine(kRussian);
   EXPECT_EQ(twin.engine.EndgameDb(), players[0].t->engine.EndgameDb());
+}
+
+// Two threads set one fresh engine up at once (the application switching the
+// variant while a call starts): one table is allocated, and the engine ends
+// set up for one of the two variants with that variant's databases.
+TEST(EnginesTogether, SetUpFromTwoThreadsAtOnce) {
+  const auto russian = SmallDatabases(kRussian, ebWDL);
+  for (int round = 0; round < 3; ++round) {
+    TTestEngine t(kRussian, {}, "setup-twice");
+    t.engine.SetEDFolder(russian.string());
+    std::thread a([&] { t.engine.InitEngine(kRussian); });
+    std::thread b([&] { t.engine.InitEngine(kEnglish); });
+    a.join();
+    b.join();
+    EXPECT_GT(t.engine.Hash().MaxSize, 0);
+    const int variant = t.engine.TypeOfGame();
+    ASSERT_TRUE(variant == kRussian || variant == kEnglish) << variant;
+    const std::shared_ptr<const TEndgameDb> db = t.engine.EndgameDb();
+    ASSERT_NE(db, nullptr);
+    EXPECT_EQ(db->Variant(), variant);
+    EXPECT_EQ(db->FilesLoaded() > 0, variant == kRussian);
+  }
 }
 
 // A book of one game of a variant whose first move the first mover won.

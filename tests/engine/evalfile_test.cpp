@@ -1,11 +1,12 @@
 // Reading and writing .evf weights files.
+#include "engine/evalfile.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdio>
 #include <locale>
 
-#include "engine/evaluation.h"
 #include "engine/textfile.h"
 #include "test_support.h"
 

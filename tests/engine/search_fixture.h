@@ -33,7 +33,7 @@ struct TTestEngineOptions {
   float extMin = 5, extMax = 5;        // single-reply extension window (off by default)
   float reductMin = 5, reductMax = 5;  // reduced probes window (off by default)
   float range = 1;
-  int version = 40;
+  int version = kBitboardVersion;
 };
 
 inline std::string Hex16(uint64_t v) {
