@@ -16,6 +16,8 @@ constexpr int kBookMinPieces = 12;
 constexpr int kBookLastMove = 15;
 // How often the waiting thread looks at the engine and the other side.
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
+// Time limit of a move played on a position budget: only a safety net.
+constexpr int64_t kNodeBudgetTimeCs = 100000;
 
 int PiecesOnBoard(const TBoard& board, const TGameParams& params) {
   int n = 0;
@@ -117,8 +119,9 @@ TPlayerReply TEnginePlayer::Think(const TGame& game, const TGameClock& clock,
     reply.message = "book move";
     return reply;
   }
-  const int64_t budgetCs = std::max<int64_t>(1, clock.BudgetMs(game.SideToMove) / 10);
-  TEngineCall call(*engine_, game, budgetCs, false, 0);
+  const int64_t budgetCs =
+      options_.nodes > 0 ? kNodeBudgetTimeCs : std::max<int64_t>(1, clock.BudgetMs(game.SideToMove) / 10);
+  TEngineCall call(*engine_, game, budgetCs, false, options_.nodes);
   bool cut = false;
   while (!call.Done()) {
     // The engine clears its flag when its call starts: raising it again on

@@ -47,6 +47,7 @@ struct TEnginePlayerOptions {
   std::string book;      // opening book (.cbk) played from when the engine allows it; empty = none
   std::string label;     // name shown; empty = the file's stem
   uint64_t seed = 1;     // random choice among book moves
+  int nodes = 0;         // position budget per move instead of the clock (0 = the clock)
 };
 
 class TEnginePlayer : public TGamePlayer {

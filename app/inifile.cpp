@@ -325,7 +325,10 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
       current = &sections_.back();
     }
     if (FindEntry(*current, key)) {
+      // The later line is never read; kept, it would be written back and warned
+      // about again at every start.
       warnings.Add(lineNo, "key \"" + std::string(key) + "\" repeated; the first value is used");
+      continue;
     }
     current->Entries.push_back({std::string(key), std::string(Unquote(TrimBlanks(l.substr(eq + 1))))});
   }

@@ -162,6 +162,9 @@ void TGameRun::Finish() {
     case TGameEndKind::MoveCount:
       text = std::string("Draw by ") + GameEndText(out_.end);
       break;
+    case TGameEndKind::Adjudicated:
+      text = std::string("Decided by the ") + GameEndText(out_.end);
+      break;
     case TGameEndKind::NoMove:
       break;
     default:
@@ -199,6 +202,13 @@ TMatchGameOutcome TGameRun::Play() {
                                                                        : TGameEndKind::NoMove;
       End(kind, check.result, GameEndText(kind));
       break;
+    }
+    if (o_.adjudicate) {
+      const uint8_t decided = o_.adjudicate(game_);
+      if (decided != kResultNone) {
+        End(TGameEndKind::Adjudicated, decided, GameEndText(TGameEndKind::Adjudicated));
+        break;
+      }
     }
     if (o_.maxPlies > 0 && out_.plies >= o_.maxPlies) {
       End(TGameEndKind::PlyCap, kResultNone,
@@ -252,6 +262,8 @@ const char* GameEndText(TGameEndKind kind) {
       return "unknown";
     case TGameEndKind::Time:
       return "lost on time";
+    case TGameEndKind::Adjudicated:
+      return "endgame databases";
   }
   return "";
 }

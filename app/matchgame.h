@@ -20,6 +20,7 @@ enum class TGameEndKind {
   Claim,       // a player ended the game and its result stands (a player that gives up)
   Unknown,     // the result is unknown: an error, a lost connection, a result the rules do not confirm
   Time,        // a player did not answer in time and loses
+  Adjudicated, // decided by the endgame databases
 };
 
 // Short text of an end kind ("no legal move", ..., "lost on time").
@@ -32,6 +33,9 @@ struct TMatchGameOptions {
   TTimeControl timeControl[2];  // White's and Black's
   bool lastGame = false;        // told to the players, so that a session can end with the game
   std::function<void(const std::string&)> log;  // what happens, as it happens
+  // Decides the game before a move when it returns a result (the endgame
+  // databases know the position); empty = no adjudication.
+  std::function<uint8_t(const TGame&)> adjudicate;
 };
 
 struct TMatchGameOutcome {

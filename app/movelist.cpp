@@ -7,16 +7,6 @@
 
 namespace quorlin {
 
-const char* MoveMarkSymbol(int mark) {
-  static const char* const kSymbols[] = {"", "!!", "!", "!?", "?!", "?", "??", ""};
-  return mark >= 0 && mark < 8 ? kSymbols[mark] : "";
-}
-
-const char* PositionMarkSymbol(int mark) {
-  static const char* const kSymbols[] = {"", "+-", "+=", "=", "=+", "-+", " x", "~"};
-  return mark >= 0 && mark < 8 ? kSymbols[mark] : "";
-}
-
 std::string MoveNumberPrefix(const TGame& game, int ply, bool needNumber) {
   if (ply == 0) return "";
   const int k = ply + game.Header.NumerationFrom + 1 + (game.Header.FirstMove == TDColor::black ? 1 : 0);

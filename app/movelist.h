@@ -45,9 +45,7 @@ struct TMoveList {
 // Width in pixels of a text drawn with the look of `attrib`.
 using TTextWidth = std::function<int(const std::string& text, int attrib)>;
 
-// Marks appended to a move text.
-const char* MoveMarkSymbol(int mark);      // 0..7: "", "!!", "!", "!?", "?!", "?", "??", ""
-const char* PositionMarkSymbol(int mark);  // 0..7: "", "+-", "+=", "=", "=+", "-+", " x", "~"
+// Marks appended to a move text: MoveMarkSymbol and PositionMarkSymbol (games/gamerecord.h).
 
 // Move number prefix for the move at half-move `ply` (1 = first move): "3." for
 // a move of the first-moving side, "3..." for the other side when a number is

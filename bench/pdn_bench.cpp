@@ -1,4 +1,5 @@
-// Speed of PDN import (games per second) and of database search on the Open
+// Speed of PDN import (games per second), of saving one game with new names
+// into a large database, of opening it, and of database search on the Open
 // Checkers Archive (22,621 English games). The file is taken from
 // QUORLIN_CORPUS_DIR/pdn, or from the shared corpus beside the source tree.
 #include <benchmark/benchmark.h>
@@ -87,6 +88,50 @@ void BM_ImportPdnFile(benchmark::State& state) {
   state.counters["games/s"] = benchmark::Counter(games, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ImportPdnFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// One game saved with new player, tournament and site names into the archive's
+// database, as the game-information window saves: the names file (all the
+// archive's names) is written whole before the game's index record.
+void BM_SaveGameWithNewNames(benchmark::State& state) {
+  InitRules();
+  if (ArchiveText().empty()) return state.SkipWithError("english_oca2.pdn not found");
+  // A copy, so that the searches below see the archive alone.
+  const fs::path archive = ArchiveDatabase();
+  const fs::path copy = WorkDir() / "save.abd";
+  for (const char* ext : {".abd", ".abm", ".abn"}) {
+    std::error_code ec;
+    fs::copy_file(fs::path(archive).replace_extension(ext), fs::path(copy).replace_extension(ext),
+                  fs::copy_options::overwrite_existing, ec);
+  }
+  TQuorlinDB db;
+  if (!OpenDatabase(copy.string(), db, false)) return state.SkipWithError("database not imported");
+  TGame game;
+  if (!ReadGame(db, 1, false, -1, game)) return state.SkipWithError(db.LastError.c_str());
+  int saved = 0;
+  for (auto _ : state) {
+    const std::string n = std::to_string(saved++);
+    game.WhiteName = "New white " + n;
+    game.BlackName = "New black " + n;
+    game.Tournament = "New event " + n;
+    if (!WriteGame(game, 0, db, true)) return state.SkipWithError(db.LastError.c_str());
+  }
+  state.counters["names"] = db.DBNames.Count();
+}
+BENCHMARK(BM_SaveGameWithNewNames)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+
+// Opening the archive's database: the names file is read and every index
+// record is looked at for names a crash may have cost.
+void BM_OpenDatabase(benchmark::State& state) {
+  InitRules();
+  if (ArchiveText().empty()) return state.SkipWithError("english_oca2.pdn not found");
+  const std::string path = ArchiveDatabase();
+  for (auto _ : state) {
+    TQuorlinDB db;
+    if (!OpenDatabase(path, db, true)) return state.SkipWithError(db.LastError.c_str());
+    benchmark::DoNotOptimize(db.DBSize);
+  }
+}
+BENCHMARK(BM_OpenDatabase)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Position after 1. 11-15 23-19 2. 8-11 22-17, the first mover to play.
 TSearchInfo SoughtPosition() {

@@ -142,8 +142,12 @@ bool TEgdbGenerator::WriteClass(const TEdbClass& cls, const std::vector<uint16_t
   const fs::path tmp = path.string() + ".tmp";
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out ||
-        !out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()))) {
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    // The bytes reach the file only when it is closed; a failure there (disk
+    // full) must not let the short file take the class's name.
+    out.close();
+    if (!out) {
+      fs::remove(tmp, ec);
       error_ = "cannot write " + tmp.string();
       return false;
     }

@@ -10,47 +10,23 @@ namespace quorlin {
 
 namespace {
 
-// King-placement and flank masks of one board size.
-struct BoardMasks {
-  uint64_t kingsMain = 0, kingsDouble1 = 0, kingsDouble2 = 0, kingsTriple1 = 0, kingsTriple2 = 0;
-  uint64_t m1 = 0, m2 = 0, e1 = 0, e2 = 0;
-};
-
-constexpr BoardMasks kMasks32{0x0000041041041041, 0x0000000210842108, 0x0000008421084200,
-                              0x0000020820820800, 0x0000000082082082, 0x0000018630C618C3,
-                              0x00000618C318630C, 0x0000018E31C638C7, 0x00000718E31C638C};
-constexpr BoardMasks kMasks40{
+constexpr TEvalBoardMasks kMasks32{0x0000041041041041, 0x0000000210842108, 0x0000008421084200,
+                                   0x0000020820820800, 0x0000000082082082, 0x0000018630C618C3,
+                                   0x00000618C318630C, 0x0000018E31C638C7, 0x00000718E31C638C};
+constexpr TEvalBoardMasks kMasks40{
     0, 0, 0, 0, 0, 0x0000018E31C638C7, 0x00000E31C638C718, 0x0000038E71CE39C7, 0x00000E39C738E71C};
-constexpr BoardMasks kMasks50{0x0041041041041041, 0x0000108421084210, 0x0004210842108400,
-                              0x0020820820820800, 0x0000082082082082, 0x000C718E31C638C7,
-                              0x00718E31C638C718, 0x001C738E71CE39C7, 0x0071CE39C738E71C};
-constexpr BoardMasks kMasks64{
+constexpr TEvalBoardMasks kMasks50{0x0041041041041041, 0x0000108421084210, 0x0004210842108400,
+                                   0x0020820820820800, 0x0000082082082082, 0x000C718E31C638C7,
+                                   0x00718E31C638C718, 0x001C738E71CE39C7, 0x0071CE39C738E71C};
+constexpr TEvalBoardMasks kMasks64{
     0, 0, 0, 0, 0, 0x0F0F0F0F0F0F0F0F, 0xF0F0F0F0F0F0F0F0, 0x1F1F1F1F1F1F1F1F, 0xF8F8F8F8F8F8F8F8};
-constexpr BoardMasks kNoMasks{};
+constexpr TEvalBoardMasks kNoMasks{};
 
-const BoardMasks& MasksFor(int squares) {
-  switch (squares) {
-    case 32:
-      return kMasks32;
-    case 40:
-      return kMasks40;
-    case 50:
-      return kMasks50;
-    case 64:
-      return kMasks64;
-    default:
-      return kNoMasks;
-  }
-}
-
-constexpr uint64_t kRow0 = 0x00000000000000FF, kRow1 = 0x000000000000FF00;
-constexpr uint64_t kRow6 = 0x00FF000000000000, kRow7 = 0xFF00000000000000;
-constexpr uint64_t kFilesAH = 0x8181818181818181;
 
 // King-placement terms of one side (own = the side to move).
 int64_t KingPlacement(const TEvalFuncStatic& f, int squares, uint64_t kings, bool own) {
   if (squares == 32 || squares == 50) {
-    const BoardMasks& m = MasksFor(squares);
+    const TEvalBoardMasks& m = EvalBoardMasks(squares);
     int64_t t = 0;
     if (kings & m.kingsMain) t += f.KingsMain;
     if (kings & m.kingsDouble1) t += f.KingsDouble;
@@ -90,6 +66,21 @@ uint64_t ReverseBytes(uint64_t x) {
 }
 
 }  // namespace
+
+const TEvalBoardMasks& EvalBoardMasks(int squares) {
+  switch (squares) {
+    case 32:
+      return kMasks32;
+    case 40:
+      return kMasks40;
+    case 50:
+      return kMasks50;
+    case 64:
+      return kMasks64;
+    default:
+      return kNoMasks;
+  }
+}
 
 int32_t DefaultKingValue(const TGameParams& params) {
   return !params.BoardCheckered ? 450 : params.FlyingKing ? 300 : 200;
@@ -134,7 +125,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   int64_t aOwn = ByteTableSum(f.w, wm), aOpp = ByteTableSum(f.b, bm);
   const int64_t aEmpty = ByteTableSum(f.c, empty);
 
-  const BoardMasks& masks = MasksFor(squares);
+  const TEvalBoardMasks& masks = EvalBoardMasks(squares);
   auto flank = [&](int32_t weight, uint64_t x1, uint64_t x2) {
     if (weight == 0) return;
     int p = PopCount(wm & x1), q = PopCount(wm & x2);

@@ -74,6 +74,18 @@ struct TEvalContext {
   const TGameParams* Params = nullptr;
 };
 
+// King-placement and flank masks of one board size (all zero for a size
+// without such terms), in the bit layout of the variant.
+struct TEvalBoardMasks {
+  uint64_t kingsMain = 0, kingsDouble1 = 0, kingsDouble2 = 0, kingsTriple1 = 0, kingsTriple2 = 0;
+  uint64_t m1 = 0, m2 = 0, e1 = 0, e2 = 0;
+};
+const TEvalBoardMasks& EvalBoardMasks(int squares);
+// Rows and edge files of the 64-square board for its king terms.
+constexpr uint64_t kRow0 = 0x00000000000000FF, kRow1 = 0x000000000000FF00;
+constexpr uint64_t kRow6 = 0x00FF000000000000, kRow7 = 0xFF00000000000000;
+constexpr uint64_t kFilesAH = 0x8181818181818181;
+
 // Compresses a score into ±kMaxEvaluation: the first 5 men at full weight,
 // the next 5 at half, the next 5 at a quarter, the rest dropped.
 float SoftClamp(float x);

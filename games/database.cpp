@@ -13,7 +13,6 @@
 #include <limits>
 
 #include "common/bytes.h"
-#include "common/text.h"
 #include "games/bodycodec.h"
 #include "rules/variantdef.h"
 
@@ -46,308 +45,6 @@ uint32_t BodyChecksum(const uint8_t* data, size_t size) {
 }
 
 // ---------------------------------------------------------------------------
-// Text helpers: UTF-8, the Windows-1252 code page of old names files, case folding
-
-namespace {
-
-bool NextCodePoint(const std::string& s, size_t& i, char32_t& cp) { return DecodeUtf8(s, i, cp); }
-
-bool IsValidUtf8(const std::string& s) {
-  char32_t cp;
-  for (size_t i = 0; i < s.size();)
-    if (!NextCodePoint(s, i, cp)) return false;
-  return true;
-}
-
-// Bytes 0x80..0x9F of Windows-1252; the rest of the code page equals Latin-1.
-constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::string Cp1252ToUtf8(const std::string& s) {
-  std::string out;
-  out.reserve(s.size() + s.size() / 4);
-  for (char c : s) {
-    const auto b = static_cast<uint8_t>(c);
-    AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
-  }
-  return out;
-}
-
-std::string Utf8ToCp1252(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  char32_t cp;
-  for (size_t i = 0; i < s.size();) {
-    if (!NextCodePoint(s, i, cp)) {
-      out += '?';
-      continue;
-    }
-    if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    char c = '?';
-    for (int k = 0; k < 32; ++k)
-      if (kCp1252High[k] == cp) c = static_cast<char>(0x80 + k);
-    out += c;
-  }
-  return out;
-}
-
-char32_t LowerCase(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-  if (c == 0x178) return 0xFF;
-  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
-  if (c == 0x386) return 0x3AC;
-  if (c >= 0x388 && c <= 0x38A) return c + 37;
-  if (c == 0x38C) return 0x3CC;
-  if (c == 0x38E || c == 0x38F) return c + 63;
-  if (c >= 0x410 && c <= 0x42F) return c + 32;
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x4FF)) return c | 1;
-  if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
-  return c;
-}
-
-// A names entry is one line of the names file: line breaks inside a text would
-// split it and shift every later entry, so they become blanks.
-std::string OneLine(const std::string& text) {
-  std::string s = text;
-  for (char& c : s)
-    if (c == '\r' || c == '\n') c = ' ';
-  return s;
-}
-
-}  // namespace
-
-std::string FoldCase(const std::string& utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  char32_t cp;
-  for (size_t i = 0; i < utf8.size();) {
-    const size_t at = i;
-    if (NextCodePoint(utf8, i, cp))
-      AppendUtf8(out, LowerCase(cp));
-    else
-      out += utf8[at];
-  }
-  return out;
-}
-
-// ---------------------------------------------------------------------------
-// Names lists
-
-int TNameList::IndexOf(const std::string& text) const {
-  auto it = firstByKey_.find(FoldCase(text));
-  return it == firstByKey_.end() ? -1 : it->second;
-}
-
-int TNameList::Add(const std::string& text) {
-  const int pos = Count();
-  items_.push_back(text);
-  firstByKey_.emplace(FoldCase(text), pos);  // keeps the first of equal texts
-  return pos;
-}
-
-void TNameList::Clear() {
-  items_.clear();
-  firstByKey_.clear();
-}
-
-// ---------------------------------------------------------------------------
-// Files
-
-namespace {
-
-std::string SysError(const std::string& path, const std::string& what, int err) {
-  return path + ": " + what + " (" + std::strerror(err) + ")";
-}
-
-bool ReadWholeFile(const std::string& path, std::string& out, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = SysError(path, "cannot open", errno);
-    return false;
-  }
-  out.clear();
-  char buf[65536];
-  for (;;) {
-    const ssize_t r = ::read(fd, buf, sizeof buf);
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      error = SysError(path, "cannot read", errno);
-      ::close(fd);
-      return false;
-    }
-    if (r == 0) break;
-    out.append(buf, static_cast<size_t>(r));
-  }
-  ::close(fd);
-  return true;
-}
-
-bool SyncFolderOf(const std::string& path) {
-  const fs::path dir = fs::path(path).parent_path();
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// Replaces a file whole: the new contents go to a file beside it, reach the disk,
-// and only then take the old file's name, so a failure at any step leaves either
-// the old or the new file complete.
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-  const std::string tmp = path + ".new";
-  TDBFile f;
-  if (!f.Create(tmp, false, false, error)) return false;
-  if (!f.WriteAt(0, bytes.data(), bytes.size(), error) || !f.Sync(error)) {
-    f.Close();
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  f.Close();
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    error = SysError(path, "cannot replace with " + tmp, errno);
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  SyncFolderOf(path);
-  return true;
-}
-
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
-}  // namespace
-
-TDBFile::TDBFile(TDBFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
-
-TDBFile& TDBFile::operator=(TDBFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = other.fd_;
-    path_ = std::move(other.path_);
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-bool TDBFile::Open(const std::string& path, bool writable, bool lockWriters, std::string& error) {
-  Close();
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0) {
-    error = SysError(path, "cannot open", errno);
-    return false;
-  }
-  if (writable && lockWriters && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = SysError(path, "is in use by another writer", errno);
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  path_ = path;
-  return true;
-}
-
-bool TDBFile::Create(const std::string& path, bool exclusive, bool lockWriters, std::string& error) {
-  Close();
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : 0), 0666);
-  if (fd < 0) {
-    error = SysError(path, exclusive ? "cannot create (or it exists already)" : "cannot create", errno);
-    return false;
-  }
-  // Lock before truncating, so that a file another writer holds is left alone.
-  if (lockWriters && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = SysError(path, "is in use by another writer", errno);
-    ::close(fd);
-    return false;
-  }
-  if (!exclusive && ::ftruncate(fd, 0) != 0) {
-    error = SysError(path, "cannot truncate", errno);
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  path_ = path;
-  return true;
-}
-
-void TDBFile::Close() {
-  if (fd_ >= 0) ::close(fd_);  // also releases the lock
-  fd_ = -1;
-}
-
-bool TDBFile::Size(int64_t& size, std::string& error) const {
-  struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
-    error = SysError(path_, "cannot get the size", fd_ < 0 ? EBADF : errno);
-    return false;
-  }
-  size = st.st_size;
-  return true;
-}
-
-bool TDBFile::ReadAt(int64_t pos, void* buf, size_t n, std::string& error) const {
-  auto* p = static_cast<char*>(buf);
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t r = ::pread(fd_, p + done, n - done, static_cast<off_t>(pos + done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      error = SysError(path_, "cannot read at byte " + std::to_string(pos + done), errno);
-      return false;
-    }
-    if (r == 0) {
-      error = path_ + ": unexpected end of file at byte " + std::to_string(pos + done) + " (wanted " +
-              std::to_string(n) + " bytes at byte " + std::to_string(pos) + ")";
-      return false;
-    }
-    done += static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool TDBFile::WriteAt(int64_t pos, const void* buf, size_t n, std::string& error) {
-  const auto* p = static_cast<const char*>(buf);
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t r = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(pos + done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) {
-      error = SysError(path_, "cannot write at byte " + std::to_string(pos + done), r < 0 ? errno : ENOSPC);
-      return false;
-    }
-    done += static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool TDBFile::Truncate(int64_t size, std::string& error) {
-  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
-    error = SysError(path_, "cannot cut at byte " + std::to_string(size), errno);
-    return false;
-  }
-  return true;
-}
-
-bool TDBFile::Sync(std::string& error) {
-  if (::fsync(fd_) != 0) {
-    error = SysError(path_, "cannot flush to disk", errno);
-    return false;
-  }
-  return true;
-}
-
-// ---------------------------------------------------------------------------
 // Opening, creating, closing
 
 namespace {
@@ -364,6 +61,8 @@ void SetPaths(const std::string& path, TQuorlinDB& db) {
   db.DBNameIdx = base + ".abd";
   db.DBNameNames = base + ".abn";
   db.DBNameMain = base + ".abm";
+  db.DBIdx.SetStepHook(&db.StepHook);
+  db.DBMain.SetStepHook(&db.StepHook);
 }
 
 void CloseFiles(TQuorlinDB& db) {
@@ -372,8 +71,18 @@ void CloseFiles(TQuorlinDB& db) {
   db.DBNames.Clear();
   db.DBTourn.Clear();
   db.DBSites.Clear();
+  db.NamesOnDisk = db.TournOnDisk = db.SitesOnDisk = 0;
+  db.BatchLimit = 0;
+  db.BatchRecords.clear();
   db.DBSize = 0;
   db.DBOpened = false;
+}
+
+// Size of a file, or -1 when it does not exist.
+int64_t SizeOrMissing(const std::string& path) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  return ec ? -1 : static_cast<int64_t>(size);
 }
 
 }  // namespace
@@ -387,6 +96,11 @@ bool DatabaseFilesExist(const std::string& path) {
   return FileExists(base + ".abd") && FileExists(base + ".abm") && FileExists(base + ".abn");
 }
 
+bool DatabaseExists(const std::string& path) {
+  const std::string base = BaseName(path);
+  return FileExists(base + ".abd") && FileExists(base + ".abm");
+}
+
 namespace {
 
 // Closes the database open in `db` before another is opened in it; fails (and
@@ -397,11 +111,90 @@ bool CloseBeforeReuse(TQuorlinDB& db) {
   return false;
 }
 
+// The highest position in each list that an index record refers to, among
+// positions below the given limits (a larger one is damage, not a lost name);
+// -1 where no record refers to the list.
+struct TNameReach {
+  int64_t names = -1, tourn = -1, sites = -1;
+};
+
+bool ScanNameReferences(TQuorlinDB& db, int64_t records, const TNameReach& limit, TNameReach& reach) {
+  constexpr int64_t kChunk = 4096;
+  std::vector<uint8_t> buf;
+  std::string err;
+  TGameHeader h;
+  auto note = [](int64_t index, int64_t lim, int64_t& high) {
+    if (index >= 0 && index < lim) high = std::max(high, index);
+  };
+  for (int64_t first = 0; first < records; first += kChunk) {
+    const int64_t count = std::min(kChunk, records - first);
+    buf.resize(static_cast<size_t>(count * db.IdxRecordSize));
+    if (!db.DBIdx.ReadAt(first * db.IdxRecordSize, buf.data(), buf.size(), err)) {
+      db.LastError = err;
+      return false;
+    }
+    for (int64_t i = 0; i < count; ++i) {
+      const uint8_t* rec = buf.data() + i * db.IdxRecordSize;
+      if (db.IdxRecordSize == kIndexRecordSize20)
+        UnpackIndexRecord20(rec, h);
+      else
+        UnpackIndexRecord(rec, h);
+      note(h.White.NameIndex, limit.names, reach.names);
+      note(h.Black.NameIndex, limit.names, reach.names);
+      note(h.AnnotatorIndex, limit.names, reach.names);
+      note(h.TournamentIndex, limit.tourn, reach.tourn);
+      note(h.SiteIndex, limit.sites, reach.sites);
+    }
+  }
+  return true;
+}
+
+// Fills `list` with lost-name entries up to position `reach`; returns how many.
+int FillUpLostEntries(TNameList& list, int64_t reach) {
+  int added = 0;
+  while (list.Count() <= reach) {
+    list.Add(kLostNameText);
+    ++added;
+  }
+  return added;
+}
+
+std::string CountText(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A crash can leave index records whose names never reached the names file
+// (or no names file at all). Their entries are filled up with kLostNameText so
+// that the games show "?" and new names go after them, never in their place.
+bool RecoverLostNames(TQuorlinDB& db, bool namesFileMissing, int64_t records) {
+  // At most three names, one tournament and one site per game can be new.
+  const TNameReach limit{db.DBNames.Count() + 3 * records, db.DBTourn.Count() + records,
+                         db.DBSites.Count() + records};
+  TNameReach reach;
+  if (!ScanNameReferences(db, records, limit, reach)) return false;
+  const int names = FillUpLostEntries(db.DBNames, reach.names);
+  const int tourn = FillUpLostEntries(db.DBTourn, reach.tourn);
+  const int sites = FillUpLostEntries(db.DBSites, reach.sites);
+  if (!namesFileMissing && names + tourn + sites == 0) return true;
+  db.Warning = db.DBNameNames +
+               (namesFileMissing ? ": the names file is missing" : ": the names file is short") + "; " +
+               CountText(names, "name", "names") + ", " + CountText(tourn, "tournament", "tournaments") +
+               " and " + CountText(sites, "site", "sites") +
+               " that the games refer to were lost (a crash while games were saved) and show as \"" +
+               kLostNameText + "\"";
+  if (!db.ReadOnly && db.DBType != kDBVersion20) {
+    db.DBChanged = true;  // the names file is written whole again
+    db.Warning += "; the names file will be written again";
+  }
+  return true;
+}
+
 }  // namespace
 
 bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly) {
   if (!CloseBeforeReuse(db)) return false;
   db.LastError.clear();
+  db.Warning.clear();
   if (HasExtension(path, ".pdn")) {
     db.DBNameMain = path;
     db.DBType = 0;
@@ -410,7 +203,7 @@ bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly) {
   }
   SetPaths(path, db);
   CloseFiles(db);
-  if (!DatabaseFilesExist(path)) {
+  if (!DatabaseExists(path)) {
     db.LastError = BaseName(path) + ": the database files (.abd, .abm, .abn) do not all exist";
     return false;
   }
@@ -447,18 +240,20 @@ bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly) {
   }
   db.DBCurPos = 1;
   db.DBSize = static_cast<int>(records);
-  if (!LoadNames(db)) {
+  const bool namesFileMissing = !FileExists(db.DBNameNames);
+  if (!LoadNames(db) || !RecoverLostNames(db, namesFileMissing, records)) {
     CloseFiles(db);
     return false;
   }
   db.DBOpened = true;
-  db.DBChanged = false;
+  if (db.Warning.empty()) db.DBChanged = false;
   return true;
 }
 
 bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version, bool replaceExisting) {
   if (!CloseBeforeReuse(db)) return false;
   db.LastError.clear();
+  db.Warning.clear();
   SetPaths(path, db);
   CloseFiles(db);
   if (version != kDBVersion30 && version != kDBVersion38) {
@@ -479,217 +274,89 @@ bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version, bo
   db.ReadOnly = false;
   db.IdxRecordSize = kIndexRecordSize;
   db.NamesEncoding = TNamesEncoding::utf8;
+  // Each file is whole before the next is made, and the games file (whose
+  // version byte makes the files a database) comes last: a crash at any moment
+  // leaves either a database that opens or what OpenOrCreateDatabase recognises
+  // as an interrupted creation. When replacing, the old index goes first, so
+  // that no old record outlives the old names.
   std::string err;
-  const bool exclusive = !replaceExisting;
-  bool createdMain = false;
-  bool ok = db.DBMain.Create(db.DBNameMain, exclusive, true, err);
+  bool madeNames = false, madeIdx = false, madeMain = false;
+  bool ok = true;
+  if (replaceExisting) {
+    // The lock on the old games file comes first: another writer keeps it all.
+    ok = FileExists(db.DBNameMain) ? db.DBMain.Open(db.DBNameMain, true, true, err)
+                                   : db.DBMain.Create(db.DBNameMain, false, true, err);
+    if (ok) ok = db.DBIdx.Create(db.DBNameIdx, false, false, err) && db.DBIdx.Sync(err);
+  }
   if (ok) {
-    createdMain = true;
-    ok = db.DBIdx.Create(db.DBNameIdx, exclusive, false, err);
+    db.DBChanged = true;
+    ok = madeNames = SaveDBNames(db);
+    if (!ok) err = db.LastError;
   }
-  if (ok) ok = db.DBMain.WriteAt(0, &version, 1, err) && db.DBMain.Sync(err) && db.DBIdx.Sync(err);
-  if (ok && replaceExisting) {
-    // The old names belong to the replaced games.
-    if (::unlink(db.DBNameNames.c_str()) != 0 && errno != ENOENT) {
-      err = SysError(db.DBNameNames, "cannot delete", errno);
-      ok = false;
-    }
+  if (ok && !replaceExisting) ok = madeIdx = db.DBIdx.Create(db.DBNameIdx, true, false, err);
+  // A new games file takes its name only with the version byte in it, so that
+  // a games file that exists always makes the three files a database that opens.
+  if (ok && !replaceExisting) {
+    ok = madeMain =
+        ReplaceFileAtomically(db.DBNameMain, std::string(1, static_cast<char>(version)), err, &db.StepHook);
+    if (ok) ok = db.DBMain.Open(db.DBNameMain, true, true, err);
   }
+  if (ok && replaceExisting) ok = db.DBMain.Truncate(0, err) && db.DBMain.WriteAt(0, &version, 1, err);
+  if (ok) ok = db.DBMain.Sync(err) && db.DBIdx.Sync(err);
   if (!ok) {
     db.LastError = err;
-    const bool idxOpen = db.DBIdx.IsOpen();
     CloseFiles(db);
+    db.DBChanged = false;
     // Files this call made from nothing are removed again; nothing else is touched.
-    if (exclusive && createdMain) ::unlink(db.DBNameMain.c_str());
-    if (exclusive && idxOpen) ::unlink(db.DBNameIdx.c_str());
+    if (!replaceExisting) {
+      if (madeMain) ::unlink(db.DBNameMain.c_str());
+      if (madeIdx) ::unlink(db.DBNameIdx.c_str());
+      if (madeNames) ::unlink(db.DBNameNames.c_str());
+    }
     return false;
   }
   SyncFolderOf(db.DBNameMain);
   db.DBCurPos = 1;
   db.DBSize = 0;
   db.DBOpened = true;
-  db.DBChanged = true;  // closing writes the (empty) names file
-  return true;
-}
-
-bool OpenOrCreateDatabase(const std::string& path, TQuorlinDB& db) {
-  if (OpenDatabase(path, db, false)) return true;
-  if (DatabaseFilesExist(path)) {
-    db.LastError = std::string(kCannotOpenDatabaseText) + " " + db.LastError;
-    return false;
-  }
-  return CreateDatabase(path, db, kDBVersion38);
-}
-
-bool CloseDatabase(TQuorlinDB& db) {
-  if (!db.DBOpened) return true;
-  // New names not on disk would leave games pointing past the lists: the
-  // database stays open so that the caller can report it and try again.
-  if (!SaveNamesIfNeeded(db)) return false;
-  CloseFiles(db);
-  return true;
-}
-
-// ---------------------------------------------------------------------------
-// Names file
-
-namespace {
-
-bool ParseDecimal(const std::string& text, long long& value) {
-  size_t i = 0, end = text.size();
-  while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
-  while (end > i && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-  bool neg = false;
-  if (i < end && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
-  if (i == end) return false;
-  long long v = 0;
-  for (; i < end; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
-    if (v > std::numeric_limits<int32_t>::max()) return false;
-  }
-  value = neg ? -v : v;
-  return true;
-}
-
-}  // namespace
-
-bool LoadNames(TQuorlinDB& db) {
-  db.DBNames.Clear();
-  db.DBTourn.Clear();
-  db.DBSites.Clear();
-  db.NamesEncoding = TNamesEncoding::utf8;
-  std::string text, err;
-  if (!ReadWholeFile(db.DBNameNames, text, err)) {
-    db.LastError = err;
-    return false;
-  }
-  const bool bom = text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  if (bom) {
-    text.erase(0, 3);
-  } else if (!IsValidUtf8(text)) {
-    // Written by a program using an 8-bit code page.
-    text = Cp1252ToUtf8(text);
-    db.NamesEncoding = TNamesEncoding::windows1252;
-  }
-  const std::vector<std::string> lines = SplitLines(text);
-  if (db.DBType != kDBVersion38) {
-    for (const std::string& line : lines) {
-      if (line.empty()) continue;
-      const std::string entry = line.substr(1);
-      switch (line[0]) {
-        case '^':
-          db.DBNames.Add(entry);
-          break;
-        case '*':
-          db.DBTourn.Add(entry);
-          break;
-        case '@':
-          db.DBSites.Add(entry);
-          break;
-        default:
-          break;
-      }
-    }
-    return true;
-  }
-  for (size_t n = 0; n < lines.size(); ++n) {
-    const std::string& line = lines[n];
-    if (line.empty()) continue;
-    const size_t tab1 = line.find('\t');
-    const std::string kind = line.substr(0, tab1);
-    TNameList* list = nullptr;
-    if (kind.find("Name") != std::string::npos)
-      list = &db.DBNames;
-    else if (kind.find("Tournament") != std::string::npos)
-      list = &db.DBTourn;
-    else if (kind.find("Site") != std::string::npos)
-      list = &db.DBSites;
-    if (!list) continue;
-    std::string position, entry;
-    if (tab1 != std::string::npos) {
-      const size_t tab2 = line.find('\t', tab1 + 1);
-      position = line.substr(tab1 + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab1 - 1);
-      if (tab2 != std::string::npos) entry = line.substr(tab2 + 1);
-    }
-    long long pos;
-    if (!ParseDecimal(position, pos)) {
-      db.LastError = db.DBNameNames + ": line " + std::to_string(n + 1) + ": position \"" + position +
-                     "\" is not an integer";
-      db.DBNames.Clear();
-      db.DBTourn.Clear();
-      db.DBSites.Clear();
-      return false;
-    }
-    list->Add(entry);
-  }
-  return true;
-}
-
-bool SaveDBNames(TQuorlinDB& db) {
-  if (!db.DBChanged) return true;
-  std::string out;
-  if (db.DBType == kDBVersion38) {
-    out = "\xEF\xBB\xBF";
-    auto put = [&](const TNameList& list, const char* kind) {
-      for (int i = 0; i < list.Count(); ++i)
-        out += std::string(kind) + "\t" + std::to_string(i) + "\t" + OneLine(list[i]) + "\r\n";
-    };
-    put(db.DBNames, "Name");
-    put(db.DBTourn, "Tournament");
-    put(db.DBSites, "Site");
-  } else {
-    auto put = [&](const TNameList& list, char prefix) {
-      for (int i = 0; i < list.Count(); ++i) out += prefix + OneLine(list[i]) + "\r\n";
-    };
-    put(db.DBNames, '^');
-    put(db.DBTourn, '*');
-    put(db.DBSites, '@');
-    if (db.NamesEncoding == TNamesEncoding::windows1252) out = Utf8ToCp1252(out);
-  }
-  std::string err;
-  if (!ReplaceFileAtomically(db.DBNameNames, out, err)) {
-    db.LastError = err;
-    return false;
-  }
   db.DBChanged = false;
   return true;
 }
 
-bool SaveNamesIfNeeded(TQuorlinDB& db) {
-  if (db.DBType == kDBVersion30 || (db.DBType == kDBVersion38 && !db.ReadOnly)) return SaveDBNames(db);
+namespace {
+
+// What a creation interrupted by a crash leaves: no games file or one without
+// its version byte, and no index record. Nothing of value is lost by creating
+// the database afresh over it.
+bool LeftByInterruptedCreation(const std::string& path) {
+  const std::string base = BaseName(path);
+  return SizeOrMissing(base + ".abm") <= 0 && SizeOrMissing(base + ".abd") <= 0;
+}
+
+bool AnyFileExists(const std::string& path) {
+  const std::string base = BaseName(path);
+  for (const char* ext : {".abd", ".abm", ".abn"})
+    if (SizeOrMissing(base + ext) >= 0) return true;
+  return false;
+}
+
+}  // namespace
+
+bool OpenOrCreateDatabase(const std::string& path, TQuorlinDB& db) {
+  if (OpenDatabase(path, db, false)) return true;
+  if (HasExtension(path, ".pdn")) return false;
+  if (LeftByInterruptedCreation(path)) return CreateDatabase(path, db, kDBVersion38, AnyFileExists(path));
+  db.LastError = std::string(kCannotOpenDatabaseText) + " " + db.LastError;
+  return false;
+}
+
+bool CloseDatabase(TQuorlinDB& db) {
+  if (!db.DBOpened) return true;
+  // Held index records and new names not on disk would be lost: the database
+  // stays open so that the caller can report it and try again.
+  if (!FlushBatch(db) || !SaveNamesIfNeeded(db)) return false;
+  CloseFiles(db);
   return true;
-}
-
-std::string NameAt(int i, const TQuorlinDB& db) {
-  return i >= 0 && i < db.DBNames.Count() ? db.DBNames[i] : kBadListIndexText;
-}
-
-std::string SiteAt(int i, const TQuorlinDB& db) {
-  return i >= 0 && i < db.DBSites.Count() ? db.DBSites[i] : kBadListIndexText;
-}
-
-std::string TournamentAt(int i, const TQuorlinDB& db) {
-  return i >= 0 && i < db.DBTourn.Count() ? MaskTournamentGameNumber(db.DBTourn[i]) : kBadListIndexText;
-}
-
-std::string MaskTournamentGameNumber(const std::string& text) {
-  const size_t p = text.find(", game ");
-  if (p == std::string::npos) return text;
-  const size_t semi = text.find(';');
-  if (semi != std::string::npos && semi < p) return text;
-  const size_t from = p + 7;
-  const size_t to = semi == std::string::npos ? text.size() : semi;
-  std::string out = text.substr(0, from);
-  // One "x" per character, whatever its UTF-8 length.
-  const std::string middle = text.substr(from, to > from ? to - from : 0);
-  char32_t cp;
-  for (size_t i = 0; i < middle.size();) {
-    NextCodePoint(middle, i, cp);
-    out += 'x';
-  }
-  out += text.substr(std::max(to, from));
-  return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -801,6 +468,12 @@ void UnpackIndexRecord20(const uint8_t* r, TGameHeader& h) {
   h.Crc = 0;
 }
 
+namespace {
+
+int HeldRecords(const TQuorlinDB& db) { return static_cast<int>(db.BatchRecords.size() / kIndexRecordSize); }
+
+}  // namespace
+
 int IndexRecordCount(TQuorlinDB& db) {
   int64_t size = 0;
   std::string err;
@@ -812,14 +485,15 @@ int IndexRecordCount(TQuorlinDB& db) {
     db.LastError = err;
     return -1;
   }
-  return static_cast<int>(std::min<int64_t>(size / db.IdxRecordSize, std::numeric_limits<int32_t>::max()));
+  return static_cast<int>(
+      std::min<int64_t>(size / db.IdxRecordSize + HeldRecords(db), std::numeric_limits<int32_t>::max()));
 }
 
 namespace {
 
 std::string GameRef(const std::string& file, int n) { return file + ": game " + std::to_string(n) + ": "; }
 
-// Reads the raw bytes of record n.
+// Reads the raw bytes of record n (held records are written first).
 bool ReadRawRecord(TQuorlinDB& db, int n, uint8_t* raw) {
   if (!db.DBOpened) {
     db.LastError = "no database is open";
@@ -829,6 +503,7 @@ bool ReadRawRecord(TQuorlinDB& db, int n, uint8_t* raw) {
     db.LastError = GameRef(db.DBNameIdx, n) + "no such game";
     return false;
   }
+  if (!FlushBatch(db)) return false;
   std::string err;
   if (!db.DBIdx.ReadAt(static_cast<int64_t>(n - 1) * db.IdxRecordSize, raw, db.IdxRecordSize, err)) {
     db.LastError = GameRef(db.DBNameIdx, n) + "index record cannot be read: " + err;
@@ -850,7 +525,7 @@ bool ReadIndexRecord(TQuorlinDB& db, int n, TGameHeader& header) {
 }
 
 // ---------------------------------------------------------------------------
-// Reading and writing games
+// Reading games
 
 namespace {
 
@@ -883,7 +558,9 @@ bool ReadGame(TQuorlinDB& db, int n, bool keep, int showFrom, TGame& game) {
 
   game.WhiteName = NameAt(h.White.NameIndex, db);
   game.BlackName = NameAt(h.Black.NameIndex, db);
-  game.Tournament = TournamentAt(h.TournamentIndex, db);
+  // The game keeps the tournament as stored: the masked form is for lists only,
+  // and saving or exporting the game must not lose the game number.
+  game.Tournament = StoredTournamentAt(h.TournamentIndex, db);
   game.Site = SiteAt(h.SiteIndex, db);
   game.AnnotatorName = NameAt(h.AnnotatorIndex, db);
 
@@ -917,35 +594,47 @@ bool ReadGame(TQuorlinDB& db, int n, bool keep, int showFrom, TGame& game) {
   return true;
 }
 
-bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames) {
+// ---------------------------------------------------------------------------
+// Writing games
+
+namespace {
+
+// Refuses what must not be written; returns the number of games, or -1.
+int CheckWritable(const TGame& game, int n, TQuorlinDB& db) {
   if (!db.DBOpened) {
     db.LastError = "no database is open";
-    return false;
+    return -1;
   }
   if (db.DBType != kDBVersion30 && db.DBType != kDBVersion38) {
     db.LastError =
         db.DBNameMain + ": games are not written to a version-" + std::to_string(db.DBType) + " database";
-    return false;
+    return -1;
   }
   if (db.ReadOnly) {
     db.LastError = db.DBNameMain + ": the database is open for reading only";
-    return false;
+    return -1;
   }
   if (game.Header.TypeOfGame > kVariantCount) {
     db.LastError = GameRef(db.DBNameMain, n) + "variant " + std::to_string(game.Header.TypeOfGame) +
                    " is unknown; the game is not written";
-    return false;
+    return -1;
   }
+  // A replaced game is written outside the batch: the held records go first.
+  if (n != 0 && !FlushBatch(db)) return -1;
   const int records = IndexRecordCount(db);
-  if (records < 0) return false;
+  if (records < 0) return -1;
   if (n < 0 || n > records) {
     db.LastError =
         GameRef(db.DBNameIdx, n) + "no such game to replace (" + std::to_string(records) + " games)";
-    return false;
+    return -1;
   }
+  return records;
+}
 
+// Links the tree for a version-38 body, shows a start node that is not in the
+// tree as the start, and puts a custom variant's definition into the root.
+bool PrepareGame(TGame& game, int n, TQuorlinDB& db) {
   if (game.Version == kTreeParentOnly && db.DBType == kDBVersion38) LinkTree(game);
-
   TGameHeader& h = game.Header;
   const int nodes = static_cast<int>(game.Moves.size());
   if (h.ShowFrom != 0 && (h.ShowFrom < 0 || h.ShowFrom >= nodes || game.Moves[h.ShowFrom].free))
@@ -958,7 +647,11 @@ bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames) {
     }
     game.Comments[0].CommentAdd = text;
   }
+  return true;
+}
 
+// The header summary, the body (into db.Body) and its checksum.
+bool EncodeGame(TGame& game, int n, TQuorlinDB& db) {
   // The summary marks the main line, which a version-30 body needs to restore the
   // order of the children, so it comes before the encoding.
   UpdateHeaderSummary(game, db.DBType);
@@ -967,12 +660,15 @@ bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames) {
     db.LastError = GameRef(db.DBNameMain, n) + "cannot be stored: " + err;
     return false;
   }
-  const size_t size = db.Body.size();
-  h.Crc = db.DBType == kDBVersion38 ? BodyChecksum(db.Body.data(), size) : 0;
+  game.Header.Crc = db.DBType == kDBVersion38 ? BodyChecksum(db.Body.data(), db.Body.size()) : 0;
+  return true;
+}
 
-  // Names are looked up once the game is known to be storable.
+// Points the header at the game's five texts in the lists, adding the texts
+// that are new (DBChanged).
+void IndexNames(TGame& game, TQuorlinDB& db) {
   auto index = [&](TNameList& list, const std::string& text) {
-    const std::string entry = OneLine(text);
+    const std::string entry = NamesFileEntry(text);
     int i = list.IndexOf(entry);
     if (i < 0) {
       i = list.Add(entry);
@@ -980,56 +676,129 @@ bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames) {
     }
     return i;
   };
+  TGameHeader& h = game.Header;
   h.White.NameIndex = index(db.DBNames, game.WhiteName);
   h.Black.NameIndex = index(db.DBNames, game.BlackName);
   h.AnnotatorIndex = index(db.DBNames, game.AnnotatorName);
   h.TournamentIndex = index(db.DBTourn, game.Tournament);
   h.SiteIndex = index(db.DBSites, game.Site);
-  if (saveNames && db.DBChanged && !SaveDBNames(db)) return false;
+}
 
-  int64_t mainSize = 0;
-  if (!db.DBMain.Size(mainSize, err)) {
+// Appends the body at the end of the games file and sets Offset and Length; a
+// partial body is cut away again.
+bool AppendBody(TGame& game, int n, TQuorlinDB& db, bool sync) {
+  std::string err;
+  int64_t offset = 0;
+  if (!db.DBMain.Size(offset, err)) {
     db.LastError = err;
     return false;
   }
-  const bool append = n == 0;
-  int64_t offset = mainSize;
-  if (!append) {
-    TGameHeader old;
-    if (!ReadIndexRecord(db, n, old)) return false;
-    // Overwrite in place only a slot that fits and lies wholly inside the games
-    // file after the version byte; anything else goes to the end.
-    if (old.Length >= 0 && static_cast<size_t>(old.Length) >= size && old.Offset >= 1 &&
-        int64_t{old.Offset} + old.Length <= mainSize)
-      offset = old.Offset;
-  } else {
-    n = records + 1;
-  }
+  const size_t size = db.Body.size();
   if (offset + static_cast<int64_t>(size) > std::numeric_limits<int32_t>::max()) {
     db.LastError = db.DBNameMain + ": the games file is full (2 GB)";
     return false;
   }
-  h.Offset = static_cast<int32_t>(offset);
-  h.Length = static_cast<int32_t>(size);
-  uint8_t raw[kIndexRecordSize];
-  PackIndexRecord(h, raw);
-
-  // Body first, then the record that points to it.
-  if (!db.DBMain.WriteAt(offset, db.Body.data(), size, err) || (db.SyncWrites && !db.DBMain.Sync(err))) {
+  if (!db.DBMain.WriteAt(offset, db.Body.data(), size, err) || (sync && !db.DBMain.Sync(err))) {
     db.LastError = GameRef(db.DBNameMain, n) + "not written: " + err;
     std::string ignored;
-    if (offset == mainSize) db.DBMain.Truncate(mainSize, ignored);  // drop a partial append
+    db.DBMain.Truncate(offset, ignored);
     return false;
   }
+  game.Header.Offset = static_cast<int32_t>(offset);
+  game.Header.Length = static_cast<int32_t>(size);
+  return true;
+}
+
+// Writes index record n, or holds it back in the batch. A failed append leaves
+// no half record at the end.
+bool WriteRecord(const TGameHeader& h, int n, bool append, bool batched, TQuorlinDB& db) {
+  uint8_t raw[kIndexRecordSize];
+  PackIndexRecord(h, raw);
+  if (batched) {
+    db.BatchRecords.insert(db.BatchRecords.end(), raw, raw + kIndexRecordSize);
+    return true;
+  }
+  std::string err;
   const int64_t recordPos = static_cast<int64_t>(n - 1) * kIndexRecordSize;
   if (!db.DBIdx.WriteAt(recordPos, raw, kIndexRecordSize, err) || (db.SyncWrites && !db.DBIdx.Sync(err))) {
     db.LastError = GameRef(db.DBNameIdx, n) + "index record not written: " + err;
     std::string ignored;
-    if (append) db.DBIdx.Truncate(recordPos, ignored);  // no half record at the end
+    if (append) db.DBIdx.Truncate(recordPos, ignored);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames) {
+  const int records = CheckWritable(game, n, db);
+  if (records < 0) return false;
+  if (!PrepareGame(game, n, db) || !EncodeGame(game, n, db)) return false;
+  const bool append = n == 0;
+  const bool batched = append && db.BatchLimit > 0;
+  if (batched && HeldRecords(db) >= db.BatchLimit && !FlushBatch(db)) return false;
+  // Names are looked up once the game is known to be storable. New ones reach
+  // the names file before the index record that uses them: now, or in a batch
+  // when the batch is flushed.
+  IndexNames(game, db);
+  if (db.DBChanged && (!batched || saveNames) && !SaveDBNames(db)) return false;
+  if (append) n = records + 1;
+  if (!AppendBody(game, n, db, db.SyncWrites && !batched)) return false;
+  if (!WriteRecord(game.Header, n, append, batched, db)) return false;
   game.Modified = false;
   db.DBSize = append ? n : records;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Batches
+
+bool BeginBatch(TQuorlinDB& db, int games) {
+  if (!db.DBOpened || db.ReadOnly) {
+    db.LastError =
+        db.DBOpened ? db.DBNameMain + ": the database is open for reading only" : "no database is open";
+    return false;
+  }
+  db.BatchLimit = std::max(games, 1);
+  return true;
+}
+
+bool FlushBatch(TQuorlinDB& db) {
+  if (db.BatchRecords.empty()) return true;
+  std::string err;
+  int64_t size = 0;
+  if (!db.DBIdx.Size(size, err)) {
+    db.LastError = err;
+    return false;
+  }
+  // The held records go after the last whole record (over a half one a crash left).
+  const int64_t at = size / kIndexRecordSize * kIndexRecordSize;
+  // Bodies and names first: every record written then points at what is on disk.
+  if (!db.DBMain.Sync(err)) {
+    db.LastError = db.DBNameMain + ": games not written: " + err;
+    return false;
+  }
+  if (db.DBChanged && !SaveDBNames(db)) return false;
+  if (!db.DBIdx.WriteAt(at, db.BatchRecords.data(), db.BatchRecords.size(), err)) {
+    db.LastError =
+        db.DBNameIdx + ": " + std::to_string(HeldRecords(db)) + " index records not written: " + err;
+    std::string ignored;
+    db.DBIdx.Truncate(at, ignored);
+    return false;
+  }
+  db.BatchRecords.clear();
+  return true;
+}
+
+bool EndBatch(TQuorlinDB& db) {
+  if (!FlushBatch(db)) return false;
+  db.BatchLimit = 0;
+  std::string err;
+  if (db.DBOpened && !db.ReadOnly && (!db.DBMain.Sync(err) || !db.DBIdx.Sync(err))) {
+    db.LastError = "cannot flush the database: " + err;
+    return false;
+  }
   return true;
 }
 
@@ -1069,22 +838,21 @@ bool CompactIndex(TQuorlinDB& db) {
     db.LastError = db.DBNameIdx + ": the database is open for reading only";
     return false;
   }
+  if (!FlushBatch(db)) return false;
   std::string err;
   int64_t size = 0;
   if (!db.DBIdx.Size(size, err)) {
     db.LastError = err;
     return false;
   }
-  if (size % kIndexRecordSize != 0) {
-    db.LastError = db.DBNameIdx + ": damaged index (" + std::to_string(size % kIndexRecordSize) +
-                   " bytes after the last whole record); not compacted";
-    return false;
-  }
   // Every record of the file is walked, even beyond a DBSize the caller has not
-  // updated, so that no game is dropped.
+  // updated, so that no game is dropped. Bytes after the last whole record
+  // (what a crash during an append leaves) are no game and are not copied.
   const int64_t records = size / kIndexRecordSize;
+  const bool halfRecord = size % kIndexRecordSize != 0;
   const std::string tmp = db.DBNameIdx + ".new";
   TDBFile out;
+  out.SetStepHook(&db.StepHook);
   if (!out.Create(tmp, false, false, err)) {
     db.LastError = err;
     return false;
@@ -1112,7 +880,7 @@ bool CompactIndex(TQuorlinDB& db) {
     if (!out.WriteAt(kept * kIndexRecordSize, buf.data(), w, err)) return abandon(err);
     kept += static_cast<int64_t>(w / kIndexRecordSize);
   }
-  if (kept == records) {  // nothing marked deleted: the index stays as it is
+  if (kept == records && !halfRecord) {  // nothing marked deleted: the index stays as it is
     out.Close();
     ::unlink(tmp.c_str());
     db.DBSize = static_cast<int>(records);
@@ -1122,6 +890,7 @@ bool CompactIndex(TQuorlinDB& db) {
   if (::stat(db.DBNameIdx.c_str(), &st) == 0) ::chmod(tmp.c_str(), st.st_mode & 07777);
   if (!out.Sync(err)) return abandon(err);
   out.Close();
+  if (db.StepHook) db.StepHook("rename");
   if (::rename(tmp.c_str(), db.DBNameIdx.c_str()) != 0) {
     const int e = errno;
     ::unlink(tmp.c_str());

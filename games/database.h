@@ -6,12 +6,26 @@
 // Every operation reports failure by its result and leaves a text naming the file
 // (and the game number where there is one) in TQuorlinDB::LastError. A failed
 // write leaves the games already stored readable.
+//
+// What a crash at any moment leaves behind opens, and every game whose index
+// record reached the disk reads back with its names (after a power loss too:
+// each step is flushed to the disk before the next relies on it, unless
+// SyncWrites is switched off):
+// - a game body reaches the disk before the index record that points to it, and
+//   a replaced game's new body never overwrites the old one;
+// - the names file (replaced whole, through a file beside it and a rename)
+//   reaches the disk before any index record that refers to a new entry of it;
+// - a new database writes its names file, then its index file, then its games
+//   file, which takes its name only with the version byte in it: a games file
+//   that exists has the others, and the three open.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "games/dbfile.h"
+#include "games/dbnames.h"
 #include "games/gamerecord.h"
 
 namespace quorlin {
@@ -32,6 +46,11 @@ inline constexpr const char* kCannotOpenDatabaseText = "Cannot open the database
 inline constexpr const char* kUnsupportedGameTypeText =
     "Unsupported GameType.\rPlease, download new version!";
 inline constexpr const char* kBadListIndexText = "ERROR!!!";
+// Text of a name, tournament or site that a crash kept from the names file.
+inline constexpr const char* kLostNameText = "?";
+
+// Games a bulk import holds back per batch (see BeginBatch).
+constexpr int kImportBatchGames = 1000;
 
 // Checksum of a version-38 game body: reflected CRC-32 (polynomial 0xEDB88320)
 // started from 0, without final inversion.
@@ -44,66 +63,6 @@ uint32_t BodyChecksum(const uint8_t* data, size_t size);
 void PackIndexRecord(const TGameHeader& header, uint8_t* record88);
 void UnpackIndexRecord(const uint8_t* record88, TGameHeader& header);
 void UnpackIndexRecord20(const uint8_t* record52, TGameHeader& header);
-
-// Case-insensitive key of a text: the names lists treat texts that differ only
-// in letter case as the same entry (Latin, Greek and Cyrillic letters).
-std::string FoldCase(const std::string& utf8);
-
-// Player, tournament or site names in stored order, looked up by hashing with
-// letter case ignored.
-class TNameList {
- public:
-  int Count() const { return static_cast<int>(items_.size()); }
-  const std::string& operator[](int i) const { return items_[i]; }
-  const std::vector<std::string>& Items() const { return items_; }
-  // Position of the first entry equal to `text` apart from letter case, or -1.
-  int IndexOf(const std::string& text) const;
-  // Appends an entry (duplicates allowed, as read from a file) and returns its position.
-  int Add(const std::string& text);
-  void Clear();
-
- private:
-  std::vector<std::string> items_;
-  std::unordered_map<std::string, int> firstByKey_;
-};
-
-// A file reached by byte position (index or games file). Closes itself.
-class TDBFile {
- public:
-  TDBFile() = default;
-  ~TDBFile() { Close(); }
-  TDBFile(const TDBFile&) = delete;
-  TDBFile& operator=(const TDBFile&) = delete;
-  TDBFile(TDBFile&& other) noexcept;
-  TDBFile& operator=(TDBFile&& other) noexcept;
-
-  bool IsOpen() const { return fd_ >= 0; }
-  const std::string& Path() const { return path_; }
-  // Opens an existing file. A writable open takes an exclusive lock when
-  // `lockWriters`, and fails when another writer holds it.
-  bool Open(const std::string& path, bool writable, bool lockWriters, std::string& error);
-  // Creates a file for reading and writing; `exclusive` refuses an existing one,
-  // otherwise an existing file is truncated (after taking the lock, when asked).
-  bool Create(const std::string& path, bool exclusive, bool lockWriters, std::string& error);
-  void Close();
-
-  bool Size(int64_t& size, std::string& error) const;
-  // Reads exactly `n` bytes at `pos`; reaching the end of the file first is an error.
-  bool ReadAt(int64_t pos, void* buf, size_t n, std::string& error) const;
-  // Writes all `n` bytes at `pos`; a short write (disk full) is an error.
-  bool WriteAt(int64_t pos, const void* buf, size_t n, std::string& error);
-  bool Truncate(int64_t size, std::string& error);
-  // Makes the written data durable.
-  bool Sync(std::string& error);
-
- private:
-  int fd_ = -1;
-  std::string path_;
-};
-
-// How the text names file of an open database was encoded, so that rewriting it
-// keeps the form other programs read.
-enum class TNamesEncoding : uint8_t { utf8, windows1252 };
 
 // One open game database. Several may exist at once. Not copyable: it owns files.
 struct TQuorlinDB {
@@ -123,12 +82,28 @@ struct TQuorlinDB {
   bool DBChanged = false;  // a names list gained an entry since the names file was written
   bool ReadOnly = false;
 
-  // Each write is flushed to the disk before the next step relies on it (body
-  // before index record). A bulk import may switch this off and close at the end.
+  // Outside a batch, each write is flushed to the disk before the next step
+  // relies on it (body before index record). Switched off, the order of the
+  // writes still protects against a crash of the process, not of the machine.
   bool SyncWrites = true;
   TNamesEncoding NamesEncoding = TNamesEncoding::utf8;
   // What went wrong in the last failed operation: file, game number, reason.
   std::string LastError;
+  // Set by opening a database that a crash left incomplete (names file missing,
+  // or shorter than its index records need); names the file. Empty otherwise.
+  std::string Warning;
+  // Entries of each list that the names file on disk holds; an index record
+  // referring beyond them lost its names. Entries past these counts in the
+  // lists are new (not yet written) or stand in for lost ones (kLostNameText).
+  int NamesOnDisk = 0;
+  int TournOnDisk = 0;
+  int SitesOnDisk = 0;
+  // Batch mode (BeginBatch): the most games whose index records are held back,
+  // 0 outside a batch, and the held records (88 bytes each, in game order).
+  int BatchLimit = 0;
+  std::vector<uint8_t> BatchRecords;
+  // See TFileStepHook; set before opening or creating.
+  TFileStepHook StepHook;
   // Body buffer shared by every read and write of this database; never shrunk.
   std::vector<uint8_t> Body;
 
@@ -140,22 +115,37 @@ struct TQuorlinDB {
 
 // Opens the database whose files share the base name of `path`. A ".pdn" path
 // opens nothing but is remembered in DBNameMain (DBType 0). Never writes.
+//
+// The index and games files must exist. A database that a crash left without
+// its names file, or with one shorter than its index records need, opens with
+// `Warning` set: the lists are filled up with kLostNameText entries as far as
+// the records refer (at most three names, one tournament and one site per
+// game beyond the file), so that new names never take the place of lost ones.
+// Opened for writing, the names file is written whole again when the database
+// is closed or a game is written.
 bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly);
-// Creates an empty database (version 38 or 30). Refuses when a file of that
-// base name exists, unless `replaceExisting` (the user confirmed overwriting).
+// Creates an empty database (version 38 or 30): the names file (with only its
+// byte-order mark in version 38), an empty index file and the games file with
+// its version byte (written beside it and renamed), in that order. Refuses when a file of that base name
+// exists, unless `replaceExisting` (the user confirmed overwriting).
 bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version = kDBVersion38,
                     bool replaceExisting = false);
-// Opens the database, or creates a version-38 one when none of its files exist.
+// Opens the database, or creates a version-38 one when none of its files exist
+// or only what an interrupted creation leaves (no games file or one without
+// its version byte, and no index record).
 bool OpenOrCreateDatabase(const std::string& path, TQuorlinDB& db);
-// Writes the names file when needed and closes everything. When the names cannot
-// be written the database stays open and the result is false. Opening or
+// Writes the held batch and the names file when needed and closes everything.
+// When they cannot be written the database stays open and the result is false. Opening or
 // creating another database in the same record closes this one first, and
 // fails likewise.
 bool CloseDatabase(TQuorlinDB& db);
 // True when all three files of the base name of `path` exist.
 bool DatabaseFilesExist(const std::string& path);
+// True when the index and games files of the base name of `path` exist (what
+// OpenDatabase needs; the names file may have been lost).
+bool DatabaseExists(const std::string& path);
 
-// Fills the three lists from the names file.
+// Fills the three lists from the names file (empty lists when it is missing).
 bool LoadNames(TQuorlinDB& db);
 // Rewrites the names file (replacing it whole) when DBChanged.
 bool SaveDBNames(TQuorlinDB& db);
@@ -163,13 +153,16 @@ bool SaveDBNames(TQuorlinDB& db);
 bool SaveNamesIfNeeded(TQuorlinDB& db);
 
 // List entries, or "ERROR!!!" for an index outside the list. TournamentAt masks
-// the game number after ", game ".
+// the game number after ", game " for lists shown to the user; a game read from
+// the database keeps the stored text (StoredTournamentAt).
 std::string NameAt(int i, const TQuorlinDB& db);
 std::string TournamentAt(int i, const TQuorlinDB& db);
+std::string StoredTournamentAt(int i, const TQuorlinDB& db);
 std::string SiteAt(int i, const TQuorlinDB& db);
 std::string MaskTournamentGameNumber(const std::string& text);
 
-// Number of whole records in the index file now, or -1 (LastError set).
+// Number of games: the whole records in the index file and those a batch holds
+// back; -1 when the file cannot be read (LastError set).
 int IndexRecordCount(TQuorlinDB& db);
 // Reads index record n (1-based) into `header`; false when it does not exist or
 // cannot be read.
@@ -183,22 +176,38 @@ bool ReadIndexRecord(TQuorlinDB& db, int n, TGameHeader& header);
 // `showFrom` >= 0 replaces the stored ShowFrom.
 bool ReadGame(TQuorlinDB& db, int n, bool keep, int showFrom, TGame& game);
 
-// Writes `game` as game n, or appends it when n = 0; adds its names to the lists
-// (and writes the names file when `saveNames` and a list changed). The body is
-// written before the index record, so an interruption loses at most this game;
-// a replaced body is overwritten in place only when the new one fits in the old
-// slot. Refused (nothing written) for a version-20, read-only or closed database,
-// a game number that does not exist, and a game whose variant is above 14.
-// On success Modified goes False and DBSize follows the index file; the caller
-// sets the game's DBGameNo and DBName (DBSize after an append, else n).
+// Writes `game` as game n, or appends it when n = 0, and adds its names to the
+// lists. A name new to the lists is written to the names file before the index
+// record that uses it; `saveNames` also writes names an earlier call left
+// unwritten. The body goes to the end of the games file (also when a game is
+// replaced, so that its old body stays whole until the new record points
+// elsewhere) before the index record, so an interruption loses at most this
+// game. In a batch the index record of an appended game is held back (see
+// BeginBatch). Refused (nothing written) for a version-20, read-only or closed
+// database, a game number that does not exist, and a game whose variant is
+// above 14. On success Modified goes False and DBSize counts the games; the
+// caller sets the game's DBGameNo and DBName (DBSize after an append, else n).
 bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames);
+
+// Batches for bulk imports. While a batch is open, WriteGame appends each body
+// at once but holds its index record back; FlushBatch makes the bodies durable,
+// writes the names file when a list changed, and only then writes the held
+// records. A batch flushes itself before a game beyond `games` held records,
+// and before any other operation that reads or changes the index; CloseDatabase
+// flushes it. A crash loses at most the held games (their bodies stay as
+// unreachable bytes) and never leaves a record without its names.
+bool BeginBatch(TQuorlinDB& db, int games = kImportBatchGames);
+bool FlushBatch(TQuorlinDB& db);
+// Flushes and leaves batch mode.
+bool EndBatch(TQuorlinDB& db);
 
 // Game n's deleted mark (Flags bit 7): mode 1 clears it, 2 sets it, 3 toggles it.
 bool SetDeletedMark(TQuorlinDB& db, int n, int mode);
 
 // Removes the index records marked deleted from an open version-38 database,
-// keeping the others (byte for byte) in order. The new index is written beside
-// the old one and takes its name only when complete. Game bodies stay where they
+// keeping the others (byte for byte) in order, and cuts off a half record that
+// a crash left at the end. The new index is written beside the old one and
+// takes its name only when complete. Game bodies stay where they
 // are; the numbers of the remaining games change.
 bool CompactIndex(TQuorlinDB& db);
 

@@ -1,6 +1,7 @@
 #include "games/dbsearch.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "rules/movegen.h"
 #include "rules/variants.h"
@@ -42,28 +43,42 @@ bool TPositionSearch::BoardMatches(const TBoard& board) const {
 }
 
 void TPositionSearch::PositionSearch(int node, TBoard board, TDColor side) {
+  // Nodes still to visit wait on a stack, the first alternative on top, so the
+  // visiting order is depth first with the main continuation first, and a deep
+  // tree costs memory, never the program's stack.
+  struct TVisit {
+    int node;
+    TBoard board;
+    TDColor side;
+  };
+  std::vector<TVisit> toVisit;
+  toVisit.push_back({node, board, side});
   TChildList children;
-  for (;;) {
-    const bool sought = side == TDColor::white ? criteria_.whitemovechecked : criteria_.blackmovechecked;
-    if (sought && BoardMatches(board)) {
-      found = true;
-      foundNode = node;
-      return;
+  while (!toVisit.empty()) {
+    TVisit v = std::move(toVisit.back());
+    toVisit.pop_back();
+    for (;;) {
+      const bool sought = v.side == TDColor::white ? criteria_.whitemovechecked : criteria_.blackmovechecked;
+      if (sought && BoardMatches(v.board)) {  // its continuation is not searched
+        found = true;
+        foundNode = v.node;
+        break;
+      }
+      const int count = GetChildren(work_, v.node, children);
+      if (count == 0) break;
+      if (count == 1) {  // a line without alternatives is followed in place
+        v.node = children[0];
+        ApplyMove(work_.Moves[v.node], v.board, work_.Params);
+        v.side = Other(v.side);
+        continue;
+      }
+      for (int k = count - 1; k >= 0; --k) {
+        TVisit child{children[k], v.board, Other(v.side)};
+        ApplyMove(work_.Moves[children[k]], child.board, work_.Params);
+        toVisit.push_back(std::move(child));
+      }
+      break;
     }
-    const int count = GetChildren(work_, node, children);
-    if (count == 0) return;
-    if (count == 1) {
-      node = children[0];
-      ApplyMove(work_.Moves[node], board, work_.Params);
-      side = Other(side);
-      continue;
-    }
-    for (int k = 0; k < count; ++k) {
-      TBoard copy = board;
-      ApplyMove(work_.Moves[children[k]], copy, work_.Params);
-      PositionSearch(children[k], copy, Other(side));
-    }
-    return;
   }
 }
 

@@ -115,6 +115,16 @@ int FullSet(int boardSize) {
 
 }  // namespace
 
+const char* MoveMarkSymbol(int mark) {
+  static const char* const kSymbols[] = {"", "!!", "!", "!?", "?!", "?", "??"};
+  return mark >= 0 && mark < 7 ? kSymbols[mark] : "";
+}
+
+const char* PositionMarkSymbol(int mark) {
+  static const char* const kSymbols[] = {"", "+-", "+=", "=", "=+", "-+", " x", "~"};
+  return mark >= 0 && mark < 8 ? kSymbols[mark] : "";
+}
+
 const char* ResultText(int result) {
   static const char* const kTexts[kResultCount] = {"*", "2-0", "1-1", "0-2", "2-0t", "0-2t"};
   return result >= 0 && result < kResultCount ? kTexts[result] : kTexts[0];

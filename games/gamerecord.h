@@ -105,6 +105,12 @@ constexpr int kResultCount = 6;
 // "*", "2-0", "1-1", "0-2", "2-0t", "0-2t"; "*" for a code outside 0..5.
 const char* ResultText(int result);
 
+// TMove::comm holds a move mark (bits 0..3) and a position mark (bits 4..7).
+// The symbols the move list appends for them: "", "!!", "!", "!?", "?!", "?",
+// "??" and "", "+-", "+=", "=", "=+", "-+", " x", "~"; "" for other codes.
+const char* MoveMarkSymbol(int mark);
+const char* PositionMarkSymbol(int mark);
+
 // Tree forms (TGame::Version).
 constexpr uint8_t kTreeParentOnly = 30;
 constexpr uint8_t kTreeLinked = 38;

@@ -400,7 +400,7 @@ class GameReader {
     } else {
       TBoard board;
       board.b = game.StartBoard;
-      ReadLine(0, board, game.Header.FirstMove, 0);
+      ReadLine(0, board, game.Header.FirstMove);
     }
     if (resultTag_ < 0 || (resultTag_ == 0 && terminator_ > 0)) {
       game.Header.Result = static_cast<uint8_t>(terminator_ > 0 ? terminator_ : 0);
@@ -594,165 +594,228 @@ class GameReader {
     return false;
   }
 
-  LineEnd ReadLine(int node, TBoard board, TDColor side, int depth) {
-    TGame& g = *game_;
+  // One line of move text being read, the main line or a variation.
+  struct TLineState {
+    int node = 0;  // the move read last (the line's start before any)
+    TBoard board;
+    TDColor side = TDColor::white;
     // State before the last move read in this line; before any move, the
-    // line's own start.
-    int prevNode = node;
-    TBoard prevBoard = board;
-    TDColor prevSide = side;
+    // line's own start (a variation branches off there).
+    int prevNode = 0;
+    TBoard prevBoard;
+    TDColor prevSide = TDColor::white;
     int last = -1;  // node of the last move read in this line
     bool afterMove = false;
     // A move number waiting for its move ("1." before a result is a fault).
     std::string pendingNumber;
     int pendingLine = 0;
-    auto numberWithoutMove = [&] {
-      if (pendingNumber.empty()) return false;
-      Stop(pendingLine, pendingNumber, "a move number with no move after it");
-      return true;
-    };
-    std::string before;
-    auto flushBefore = [&] {
-      if (before.empty()) return;
-      if (last >= 0) {
-        std::string& c = g.Comments[last].CommentAft;
-        c += c.empty() ? before : " " + before;
-      } else if (depth == 0) {
-        std::string& c = g.Comments[0].CommentAft;
-        c += c.empty() ? before : " " + before;
-      }
-      before.clear();
-    };
+    std::string before;  // comments waiting for the next move
+
+    TLineState(int n, const TBoard& b, TDColor s)
+        : node(n), board(b), side(s), prevNode(n), prevBoard(b), prevSide(s) {}
+  };
+
+  // What a token did to the line being read.
+  enum class Step { more, open, closed, ended, stopped };
+
+  // Reads the move text of a game from `node` on. Variations are lines of their
+  // own kept on a stack, not nested calls: the depth of the parentheses in a
+  // file costs memory, never the program's stack.
+  LineEnd ReadLine(int node, const TBoard& board, TDColor side) {
+    std::vector<TLineState> lines;
+    lines.emplace_back(node, board, side);
     for (;;) {
-      const Token& peek = lex_.Peek();
-      if (peek.kind == TokKind::end || peek.kind == TokKind::tag) {
-        flushBefore();
-        if (numberWithoutMove()) return LineEnd::stopped;
-        if (depth > 0) {
-          Stop(peek.line, peek.kind == TokKind::end ? "end of file" : "[" + peek.text,
-               "variation not closed");
+      const int depth = static_cast<int>(lines.size()) - 1;
+      switch (ReadToken(lines.back(), depth)) {
+        case Step::more:
+          break;
+        case Step::open: {
+          const TLineState& outer = lines.back();
+          TLineState variation(outer.prevNode, outer.prevBoard, outer.prevSide);
+          lines.push_back(std::move(variation));
+          break;
+        }
+        case Step::closed:
+          lines.pop_back();
+          lines.back().afterMove = false;
+          break;
+        case Step::ended:
+          return LineEnd::ended;
+        case Step::stopped:
+          // Every enclosing line skips to where it can go on (the game's end).
+          for (int d = depth - 1; d >= 0; --d) SkipRest(d);
           return LineEnd::stopped;
-        }
-        // Games are separated by their results; only the last game of a file
-        // may end without one.
-        if (peek.kind == TokKind::tag && anyMoveText_) {
-          Stop(peek.line, "[" + peek.text, "the game ends without a result before the next tag pair");
-          return LineEnd::stopped;
-        }
-        return LineEnd::ended;
-      }
-      Token t = lex_.Next();
-      anyMoveText_ = true;
-      switch (t.kind) {
-        case TokKind::comment: {
-          if (afterMove) {
-            std::string& c = g.Comments[last].CommentAft;
-            c += c.empty() ? t.text : " " + t.text;
-          } else if (last < 0 && depth == 0) {
-            std::string& c = g.Comments[0].CommentAft;
-            c += c.empty() ? t.text : " " + t.text;
-          } else if (!t.text.empty()) {
-            before += before.empty() ? t.text : " " + t.text;
-          }
-          break;
-        }
-        case TokKind::nag:
-          if (last >= 0) pdn::ApplyNAG(t.number, g.Moves[last].comm);
-          break;
-        case TokKind::strength:
-          if (last >= 0) {
-            const int mark = MoveMarkOfStrength(t.text);
-            if (mark) g.Moves[last].comm = static_cast<uint16_t>((g.Moves[last].comm & ~0x0Fu) | mark);
-          }
-          break;
-        case TokKind::open: {
-          flushBefore();
-          const LineEnd e = ReadLine(prevNode, prevBoard, prevSide, depth + 1);
-          if (e == LineEnd::stopped) {
-            SkipRest(depth);
-            return LineEnd::stopped;
-          }
-          afterMove = false;
-          break;
-        }
-        case TokKind::close:
-          if (numberWithoutMove()) {
-            SkipRest(depth - 1 < 0 ? 0 : depth - 1);
-            return LineEnd::stopped;
-          }
-          if (depth == 0) {
-            Stop(t.line, ")", "a variation closed that was never opened");
-            SkipRest(0);
-            return LineEnd::stopped;
-          }
-          flushBefore();
-          return LineEnd::closed;
-        case TokKind::error:
-          Stop(t.line, t.value, t.text);
-          SkipRest(depth);
-          return LineEnd::stopped;
-        case TokKind::word: {
-          std::string w = t.text;
-          if (w == ".") {
-            Stop(t.line, w, "a stray \".\" where a move was expected");
-            SkipRest(depth);
-            return LineEnd::stopped;
-          }
-          if (StripMoveNumber(w)) {
-            if (w.find_first_not_of('.') != std::string::npos) {
-              pendingNumber = w;
-              pendingLine = t.line;
-            } else {
-              pendingNumber.clear();  // "1. ..." stands for the move of the other side
-            }
-            break;
-          }
-          if (pdn::IsResultToken(w) && numberWithoutMove()) {
-            if (depth > 0) SkipRest(depth);
-            return LineEnd::stopped;
-          }
-          pendingNumber.clear();
-          if (pdn::IsResultToken(w)) {
-            if (depth == 0) {
-              flushBefore();
-              terminator_ = ResultOfText(w);
-              return LineEnd::ended;
-            }
-            break;  // a result inside a variation ends nothing
-          }
-          int k = pdn::MatchMove(w, g, board, side, list_, count_);
-          if (k == 0) k = MatchPartialPath(w);
-          if (k == 0) {
-            const bool resultLike = w.find_first_not_of("0123456789-/") == std::string::npos && IsDigit(w[0]);
-            Stop(t.line, t.text,
-                 count_ == 0  ? "the side to move has no legal move"
-                 : resultLike ? "not a legal move in this position, nor a result PDN knows"
-                              : "not a legal move in this position");
-            SkipRest(depth);
-            return LineEnd::stopped;
-          }
-          const TMove move = list_[k];
-          const int c = AddMove(g, move, node);
-          if (c == 0) {
-            Stop(t.line, t.text, "no room left in the game's move tree");
-            SkipRest(depth);
-            return LineEnd::stopped;
-          }
-          prevNode = node;
-          prevBoard = board;
-          prevSide = side;
-          ApplyMove(move, board, g.Params);
-          side = Other(side);
-          g.Comments[c].CommentBef = std::move(before);
-          before.clear();
-          node = last = c;
-          afterMove = true;
-          break;
-        }
-        default:
-          break;
       }
     }
+  }
+
+  // Reads one token into the line at nesting `depth`.
+  Step ReadToken(TLineState& line, int depth) {
+    const Token& peek = lex_.Peek();
+    if (peek.kind == TokKind::end || peek.kind == TokKind::tag) return EndOfMoveText(line, depth, peek);
+    Token t = lex_.Next();
+    anyMoveText_ = true;
+    switch (t.kind) {
+      case TokKind::comment:
+        TakeComment(line, depth, t.text);
+        return Step::more;
+      case TokKind::nag:
+        if (line.last >= 0) pdn::ApplyNAG(t.number, game_->Moves[line.last].comm);
+        return Step::more;
+      case TokKind::strength:
+        TakeStrengthMark(line, t.text);
+        return Step::more;
+      case TokKind::open:
+        FlushBefore(line, depth);
+        return Step::open;
+      case TokKind::close:
+        return CloseVariation(line, depth, t);
+      case TokKind::error:
+        Stop(t.line, t.value, t.text);
+        SkipRest(depth);
+        return Step::stopped;
+      case TokKind::word:
+        return TakeWord(line, depth, t);
+      default:
+        return Step::more;
+    }
+  }
+
+  // Comments met before a move that never came go after the line's last move
+  // (or to the root comment at the main line's start).
+  void FlushBefore(TLineState& line, int depth) {
+    if (line.before.empty()) return;
+    std::string* c = nullptr;
+    if (line.last >= 0) {
+      c = &game_->Comments[line.last].CommentAft;
+    } else if (depth == 0) {
+      c = &game_->Comments[0].CommentAft;
+    }
+    if (c) *c += c->empty() ? line.before : " " + line.before;
+    line.before.clear();
+  }
+
+  bool NumberWithoutMove(const TLineState& line) {
+    if (line.pendingNumber.empty()) return false;
+    Stop(line.pendingLine, line.pendingNumber, "a move number with no move after it");
+    return true;
+  }
+
+  // The end of the text or the next game's tags.
+  Step EndOfMoveText(TLineState& line, int depth, const Token& peek) {
+    FlushBefore(line, depth);
+    if (NumberWithoutMove(line)) return Step::stopped;
+    if (depth > 0) {
+      Stop(peek.line, peek.kind == TokKind::end ? "end of file" : "[" + peek.text, "variation not closed");
+      return Step::stopped;
+    }
+    // Games are separated by their results; only the last game of a file may
+    // end without one.
+    if (peek.kind == TokKind::tag && anyMoveText_) {
+      Stop(peek.line, "[" + peek.text, "the game ends without a result before the next tag pair");
+      return Step::stopped;
+    }
+    return Step::ended;
+  }
+
+  // A comment right after a move belongs to it; otherwise it waits for the
+  // next move (at the main line's start it is the root comment).
+  void TakeComment(TLineState& line, int depth, const std::string& text) {
+    std::string* c = nullptr;
+    if (line.afterMove) {
+      c = &game_->Comments[line.last].CommentAft;
+    } else if (line.last < 0 && depth == 0) {
+      c = &game_->Comments[0].CommentAft;
+    } else {
+      if (!text.empty()) line.before += line.before.empty() ? text : " " + text;
+      return;
+    }
+    *c += c->empty() ? text : " " + text;
+  }
+
+  void TakeStrengthMark(const TLineState& line, const std::string& text) {
+    if (line.last < 0) return;
+    const int mark = MoveMarkOfStrength(text);
+    uint16_t& comm = game_->Moves[line.last].comm;
+    if (mark) comm = static_cast<uint16_t>((comm & ~0x0Fu) | mark);
+  }
+
+  Step CloseVariation(TLineState& line, int depth, const Token& t) {
+    if (NumberWithoutMove(line)) {
+      SkipRest(depth - 1 < 0 ? 0 : depth - 1);
+      return Step::stopped;
+    }
+    if (depth == 0) {
+      Stop(t.line, ")", "a variation closed that was never opened");
+      SkipRest(0);
+      return Step::stopped;
+    }
+    FlushBefore(line, depth);
+    return Step::closed;
+  }
+
+  // A move number, a result or a move.
+  Step TakeWord(TLineState& line, int depth, const Token& t) {
+    std::string w = t.text;
+    if (w == ".") {
+      Stop(t.line, w, "a stray \".\" where a move was expected");
+      SkipRest(depth);
+      return Step::stopped;
+    }
+    if (StripMoveNumber(w)) {
+      if (w.find_first_not_of('.') != std::string::npos) {
+        line.pendingNumber = w;
+        line.pendingLine = t.line;
+      } else {
+        line.pendingNumber.clear();  // "1. ..." stands for the move of the other side
+      }
+      return Step::more;
+    }
+    if (pdn::IsResultToken(w) && NumberWithoutMove(line)) {
+      if (depth > 0) SkipRest(depth);
+      return Step::stopped;
+    }
+    line.pendingNumber.clear();
+    if (pdn::IsResultToken(w)) {
+      if (depth > 0) return Step::more;  // a result inside a variation ends nothing
+      FlushBefore(line, depth);
+      terminator_ = ResultOfText(w);
+      return Step::ended;
+    }
+    return TakeMove(line, depth, t, w);
+  }
+
+  // Finds the move the word names, adds it to the tree and plays it.
+  Step TakeMove(TLineState& line, int depth, const Token& t, const std::string& w) {
+    TGame& g = *game_;
+    int k = pdn::MatchMove(w, g, line.board, line.side, list_, count_);
+    if (k == 0) k = MatchPartialPath(w);
+    if (k == 0) {
+      const bool resultLike = w.find_first_not_of("0123456789-/") == std::string::npos && IsDigit(w[0]);
+      Stop(t.line, t.text,
+           count_ == 0  ? "the side to move has no legal move"
+           : resultLike ? "not a legal move in this position, nor a result PDN knows"
+                        : "not a legal move in this position");
+      SkipRest(depth);
+      return Step::stopped;
+    }
+    const TMove move = list_[k];
+    const int c = AddMove(g, move, line.node);
+    if (c == 0) {
+      Stop(t.line, t.text, "no room left in the game's move tree");
+      SkipRest(depth);
+      return Step::stopped;
+    }
+    line.prevNode = line.node;
+    line.prevBoard = line.board;
+    line.prevSide = line.side;
+    ApplyMove(move, line.board, g.Params);
+    line.side = Other(line.side);
+    g.Comments[c].CommentBef = std::move(line.before);
+    line.before.clear();
+    line.node = line.last = c;
+    line.afterMove = true;
+    return Step::more;
   }
 };
 
@@ -834,7 +897,7 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
 }
 
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
-                 TPdnReadReport& report, const TPdnProgress& progress) {
+                 TPdnReadReport& report, const TPdnProgress& progress, const TPdnKeepGoing& keepGoing) {
   Lexer lex(text);
   GameReader reader(lex, defaultVariant, report);
   TGame game;
@@ -855,11 +918,37 @@ void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink
       report.stops.push_back({number, reader.FirstLine(), "", "the game could not be stored: " + error});
     }
     if (progress && number % kPdnProgressEvery == 0) progress(number, lex.Line());
+    if (keepGoing && !keepGoing(number, lex.Line())) break;
   }
 }
 
+bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, TPdnReadReport& report,
+                   std::string& error, const TPdnProgress& progress, int batchGames,
+                   const TPdnKeepGoing& keepGoing) {
+  report.gamesBefore = db.DBSize;
+  report.databaseWarning = db.Warning;
+  if (!BeginBatch(db, batchGames)) {
+    error = db.LastError;
+    return false;
+  }
+  ReadPdnText(
+      text, defaultVariant,
+      [&](TGame& game, int, std::string& err) {
+        if (WriteGame(game, 0, db, false)) return true;
+        err = db.LastError;
+        return false;
+      },
+      report, progress, keepGoing);
+  if (!EndBatch(db)) {
+    error = db.LastError;
+    return false;
+  }
+  return true;
+}
+
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
-                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress) {
+                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress,
+                   const TPdnKeepGoing& keepGoing) {
   std::ifstream in(pdnPath, std::ios::binary);
   if (!in) {
     error = "cannot read \"" + pdnPath + "\"";
@@ -873,27 +962,12 @@ bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int de
     error = "cannot open the database \"" + dbPath + "\": " + db.LastError;
     return false;
   }
-  // One flush at the end instead of one per game.
-  db.SyncWrites = false;
-  ReadPdnText(
-      text, defaultVariant,
-      [&](TGame& game, int, std::string& err) {
-        if (WriteGame(game, 0, db, false)) return true;
-        err = db.LastError;
-        return false;
-      },
-      report, progress);
-  std::string syncError;
-  const bool synced = db.DBMain.Sync(syncError) && db.DBIdx.Sync(syncError);
+  const bool imported = ImportPdnText(text, db, defaultVariant, report, error, progress, kImportBatchGames, keepGoing);
   if (!CloseDatabase(db)) {
     error = "cannot close the database \"" + dbPath + "\": " + db.LastError;
     return false;
   }
-  if (!synced) {
-    error = "cannot flush the database \"" + dbPath + "\": " + syncError;
-    return false;
-  }
-  return true;
+  return imported;
 }
 
 // ---------------------------------------------------------------------------
@@ -935,7 +1009,7 @@ int NagOfPositionMark(int m) {
 
 class PdnWriter {
  public:
-  explicit PdnWriter(const TGame& g) : g_(g) {}
+  PdnWriter(const TGame& g, TMarkForm marks) : g_(g), marks_(marks) {}
 
   const std::string& Text() const { return out_; }
 
@@ -945,7 +1019,7 @@ class PdnWriter {
     TBoard board;
     board.b = g_.StartBoard;
     const int h0 = (g_.Header.FirstMove == TDColor::black ? 1 : 0) + g_.Header.NumerationFrom;
-    WriteLine(0, board, g_.Header.FirstMove, h0, true);
+    WriteLines(board, h0);
   }
 
   // Words joined by single blanks; Wrap breaks the lines afterwards.
@@ -972,6 +1046,7 @@ class PdnWriter {
 
  private:
   const TGame& g_;
+  const TMarkForm marks_;
   std::string out_;
 
   // Writes the move of `node` (played from board/side) with its texts.
@@ -987,36 +1062,68 @@ class PdnWriter {
       Emit(std::to_string(number) + ".");
     else if (needNumber)
       Emit(std::to_string(number) + "...");
-    Emit(PdnMoveText(g_, m, board, side));
-    if (const int n = NagOfMoveMark(m.comm & 0x0F)) Emit("$" + std::to_string(n));
-    if (const int n = NagOfPositionMark((m.comm >> 4) & 0x0F)) Emit("$" + std::to_string(n));
+    const int moveMark = m.comm & 0x0F, positionMark = (m.comm >> 4) & 0x0F;
+    if (marks_ == TMarkForm::symbols) {
+      Emit(PdnMoveText(g_, m, board, side) + MoveMarkSymbol(moveMark));
+      if (positionMark) Emit(Trim(PositionMarkSymbol(positionMark)));
+    } else {
+      Emit(PdnMoveText(g_, m, board, side));
+      if (const int n = NagOfMoveMark(moveMark)) Emit("$" + std::to_string(n));
+      if (const int n = NagOfPositionMark(positionMark)) Emit("$" + std::to_string(n));
+    }
     if (!c.CommentAft.empty()) Emit("{" + CommentText(c.CommentAft) + "}");
   }
 
-  // Writes the main continuation of `node` and, beside each move, its
-  // alternatives in parentheses.
-  void WriteLine(int node, TBoard board, TDColor side, int h, bool needNumber) {
+  // A line being written: its last move written (the line's start before any),
+  // the position after it, the half-move number of the next move, and how far
+  // the alternatives to the next main move have been written.
+  struct TLine {
+    int node;
+    TBoard board;
+    TDColor side;
+    int h;
+    int alternative;  // 0: the main move is not written yet; k: next alternative k
+  };
+
+  // Writes the main line from the root and, beside each move, its alternatives
+  // in parentheses, each of them in the same way. The lines inside each other
+  // are kept on a stack: a deep tree costs memory, never the program's stack.
+  void WriteLines(const TBoard& start, int h0) {
+    std::vector<TLine> lines{TLine{0, start, g_.Header.FirstMove, h0, 0}};
+    bool needNumber = true;
     TChildList children;
-    for (;;) {
-      const int count = GetChildren(g_, node, children);
-      if (count == 0) return;
-      const int mainChild = children[0];
-      WriteMove(mainChild, board, side, h, needNumber);
-      needNumber = !g_.Comments[mainChild].CommentAft.empty();
-      for (int k = 1; k < count; ++k) {
-        const int child = children[k];
-        Emit("(");
-        WriteMove(child, board, side, h, true);
-        TBoard after = board;
-        ApplyMove(g_.Moves[child], after, g_.Params);
-        WriteLine(child, after, Other(side), h + 1, !g_.Comments[child].CommentAft.empty());
-        Emit(")");
-        needNumber = true;
+    while (!lines.empty()) {
+      TLine& line = lines.back();
+      const int count = GetChildren(g_, line.node, children);
+      if (line.alternative == 0) {
+        if (count == 0) {  // the line ends
+          lines.pop_back();
+          if (!lines.empty()) {
+            Emit(")");
+            needNumber = true;
+          }
+          continue;
+        }
+        WriteMove(children[0], line.board, line.side, line.h, needNumber);
+        needNumber = !g_.Comments[children[0]].CommentAft.empty();
+        line.alternative = 1;
       }
-      ApplyMove(g_.Moves[mainChild], board, g_.Params);
-      side = Other(side);
-      ++h;
-      node = mainChild;
+      if (line.alternative < count) {
+        const int child = children[line.alternative++];
+        Emit("(");
+        WriteMove(child, line.board, line.side, line.h, true);
+        TBoard after = line.board;
+        ApplyMove(g_.Moves[child], after, g_.Params);
+        needNumber = !g_.Comments[child].CommentAft.empty();
+        TLine variation{child, after, Other(line.side), line.h + 1, 0};
+        lines.push_back(std::move(variation));
+        continue;
+      }
+      ApplyMove(g_.Moves[children[0]], line.board, g_.Params);
+      line.side = Other(line.side);
+      ++line.h;
+      line.node = children[0];
+      line.alternative = 0;
     }
   }
 };
@@ -1101,7 +1208,7 @@ std::string GameToPdn(const TGame& g) {
     tag("FEN", WriteFEN(g.Params, g.StartBoard, static_cast<int>(g.Header.FirstMove)));
   }
   out += "\n";
-  PdnWriter writer(g);
+  PdnWriter writer(g, TMarkForm::nags);
   writer.MoveText();
   writer.Emit(ResultTagText(g, pdnResult));
   out += PdnWriter::Wrap(writer.Text());
@@ -1109,22 +1216,38 @@ std::string GameToPdn(const TGame& g) {
   return out;
 }
 
+std::string GameMoveText(const TGame& g, TMarkForm marks) {
+  PdnWriter writer(g, marks);
+  writer.MoveText();
+  return PdnWriter::Wrap(writer.Text());
+}
+
 namespace {
 
-std::string TreeDifference(const TGame& a, int na, const TGame& b, int nb, int depth) {
+// Compares the trees below the roots, alternatives in order, depth first as
+// the moves are written. Lines still to compare wait on a stack (a deep tree
+// costs memory, never the program's stack).
+std::string TreeDifference(const TGame& a, const TGame& b) {
+  struct TPending {
+    int na, nb, depth;
+  };
+  std::vector<TPending> pending{{0, 0, 0}};
   TChildList ca, cb;
-  for (;;) {
-    const int ka = GetChildren(a, na, ca), kb = GetChildren(b, nb, cb);
+  while (!pending.empty()) {
+    const TPending p = pending.back();
+    pending.pop_back();
+    const int ka = GetChildren(a, p.na, ca), kb = GetChildren(b, p.nb, cb);
     if (ka != kb)
-      return "node " + std::to_string(na) + ": " + std::to_string(ka) + " against " + std::to_string(kb) +
+      return "node " + std::to_string(p.na) + ": " + std::to_string(ka) + " against " + std::to_string(kb) +
              " continuations";
-    if (ka == 0) return {};
+    if (ka == 0) continue;
     for (int i = 0; i < ka; ++i) {
       const TMove& ma = a.Moves[ca[i]];
       const TMove& mb = b.Moves[cb[i]];
       const TComment& ta = a.Comments[ca[i]];
       const TComment& tb = b.Comments[cb[i]];
-      const std::string where = "node " + std::to_string(ca[i]) + " (ply " + std::to_string(depth + 1) + ")";
+      const std::string where =
+          "node " + std::to_string(ca[i]) + " (ply " + std::to_string(p.depth + 1) + ")";
       if (ma.lt != mb.lt || ma.mv != mb.mv) return where + ": different move";
       if (ma.comm != mb.comm)
         return where + ": annotation " + std::to_string(ma.comm) + " against " + std::to_string(mb.comm);
@@ -1132,15 +1255,12 @@ std::string TreeDifference(const TGame& a, int na, const TGame& b, int nb, int d
         return where + ": comment before \"" + ta.CommentBef + "\" against \"" + tb.CommentBef + "\"";
       if (ta.CommentAft != tb.CommentAft)
         return where + ": comment after \"" + ta.CommentAft + "\" against \"" + tb.CommentAft + "\"";
-      if (i > 0) {
-        std::string d = TreeDifference(a, ca[i], b, cb[i], depth + 1);
-        if (!d.empty()) return d;
-      }
     }
-    na = ca[0];
-    nb = cb[0];
-    ++depth;
+    // The main continuation after the alternatives, which come in their order.
+    pending.push_back({ca[0], cb[0], p.depth + 1});
+    for (int i = ka - 1; i >= 1; --i) pending.push_back({ca[i], cb[i], p.depth + 1});
   }
+  return {};
 }
 
 }  // namespace
@@ -1169,7 +1289,7 @@ std::string GameDifference(const TGame& a, const TGame& b) {
         text("root comment", a.Comments[0].CommentAft, b.Comments[0].CommentAft)}) {
     if (!d.empty()) return d;
   }
-  return TreeDifference(a, 0, b, 0, 0);
+  return TreeDifference(a, b);
 }
 
 }  // namespace quorlin

@@ -28,6 +28,10 @@ struct TPdnReadReport {
   int gamesStopped = 0;  // games cut short (listed in `stops`)
   int gamesStored = 0;   // games the sink accepted
   std::vector<TPdnStop> stops;
+  // ImportPdnFile: games the database held before, and the warning opening it
+  // gave (a database that a crash left incomplete).
+  int gamesBefore = 0;
+  std::string databaseWarning;
 };
 
 // Receives each game as it is read (with its 1-based number in the file);
@@ -36,18 +40,31 @@ using TPdnGameSink = std::function<bool(TGame& game, int number, std::string& er
 // Called every `kPdnProgressEvery` games.
 using TPdnProgress = std::function<void(int gamesRead, int line)>;
 constexpr int kPdnProgressEvery = 1000;
+// Asked after every game (games read, line reached): reading stops there,
+// keeping what was read, when it returns false.
+using TPdnKeepGoing = std::function<bool(int gamesRead, int line)>;
 
 // Reads every game of a PDN text. `defaultVariant` (VariantTable slot) is used
 // for games without a GameType tag.
 void ReadPdnText(const std::string& text, int defaultVariant, const TPdnGameSink& sink,
-                 TPdnReadReport& report, const TPdnProgress& progress = {});
+                 TPdnReadReport& report, const TPdnProgress& progress = {},
+                 const TPdnKeepGoing& keepGoing = {});
 
-// Reads a PDN file into a database, creating the database (version 38) when it
-// does not exist. Writes are not synced one by one; the database is flushed and
-// closed at the end. False (with `error`) when the file cannot be read or the
-// database cannot be opened or closed; games that fail to be stored are stops.
+// Reads a PDN file into a database, appending to it when it exists (also when a
+// crash left it incomplete) and creating it (version 38) when it does not.
+// Games are written in batches (BeginBatch): a crash loses at most the last
+// batch and leaves a database that opens with every stored game's names. False
+// (with `error`) when the file cannot be read or the database cannot be opened
+// or closed; games that fail to be stored are stops.
 bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int defaultVariant,
-                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {});
+                   TPdnReadReport& report, std::string& error, const TPdnProgress& progress = {},
+                   const TPdnKeepGoing& keepGoing = {});
+
+// The import into an open database (appended, `batchGames` per batch), which
+// stays open. False (with `error`) when the games cannot all be written out.
+bool ImportPdnText(const std::string& text, TQuorlinDB& db, int defaultVariant, TPdnReadReport& report,
+                   std::string& error, const TPdnProgress& progress = {}, int batchGames = kImportBatchGames,
+                   const TPdnKeepGoing& keepGoing = {});
 
 // Variant slot of a GameType tag value ("20", "20,W,10,10,N1,0"); 0 when the
 // number names no variant this program plays.
@@ -61,6 +78,15 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
 // One game as PDN: tag pairs, move text with move numbers, comments, variations,
 // annotations and the result, ending with a blank line.
 std::string GameToPdn(const TGame& game);
+
+// How move text writes a move's annotation codes: as numeric annotations ("$1",
+// PDN) or as the symbols the move list shows ("!", "+-").
+enum class TMarkForm : uint8_t { nags, symbols };
+
+// The move text of a game (root comment, moves in the variant's notation with
+// numbers, comments, annotations and variations), without result, in lines of
+// at most 79 characters where possible.
+std::string GameMoveText(const TGame& game, TMarkForm marks);
 
 // Text of the move of node `node` that reads back as exactly that move in the
 // position before it (board, side to move).

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <vector>
 
 #include "common/text.h"
 #include "rules/movegen.h"
@@ -269,6 +270,18 @@ struct TMoveTextReader {
   TMvs list;
   uint8_t count = 0;
 
+  // One line being read (the main line or a variation): the node reached, its
+  // position, and the state before the last move read in the line; before any
+  // move, the line's own start (where a variation then branches off).
+  struct TLine {
+    int node;
+    TBoard board;
+    TDColor side;
+    int prevNode;
+    TBoard prevBoard;
+    TDColor prevSide;
+  };
+
   // Puts the token and the unread rest where the user sees it and stops every
   // line; the enclosing lines still take parentheses and comments off the text
   // up to their next move token.
@@ -277,52 +290,71 @@ struct TMoveTextReader {
     stopFlag = true;
   }
 
-  void ReadLine(int node, TBoard board, TDColor side) {
-    // State before the last move read in this line; before any move, the
-    // line's own start.
-    int prevNode = node;
-    TBoard prevBoard = board;
-    TDColor prevSide = side;
+  // The next token that is not a move number, or "" at the end of the text.
+  std::string NextMoveToken() {
     for (;;) {
+      if (TrimView(text).empty()) return {};
+      std::string token = pdn::NextToken(text);
+      if (!pdn::IsMoveNumber(token)) return token;
+    }
+  }
+
+  // Position in `list` of the move the token names (also in its shortened
+  // capture form); 0 when none, -1 for a result token (skipped).
+  int FindMove(const std::string& token, const TLine& line) {
+    const int k = pdn::MatchMove(token, game, line.board, line.side, list, count);
+    if (k != 0) return k;
+    if (pdn::IsResultToken(token)) return -1;
+    return pdn::MatchMove(pdn::ShortenCapture(token), game, line.board, line.side, list, count);
+  }
+
+  // Adds and plays the move, with the comments before it and the comments and
+  // annotations after it; false when the tree has no room.
+  bool PlayMove(const TMove& move, TLine& line, std::string before) {
+    const int c = AddMove(game, move, line.node);
+    if (c == 0) return false;
+    line.prevNode = line.node;
+    line.prevBoard = line.board;
+    line.prevSide = line.side;
+    ApplyMove(move, line.board, game.Params);
+    line.side = Other(line.side);
+    TComment& comment = game.Comments[c];
+    comment.CommentBef = std::move(before);
+    comment.CommentAft = pdn::ReadComments(text);
+    comment.CommentAdd.clear();
+    game.Moves[c].comm = pdn::ReadNAGs(text);
+    line.node = c;
+    return true;
+  }
+
+  // Reads the lines from `node` on. A variation is a line of its own on a
+  // stack, not a nested call: deep parentheses cost memory, never the stack.
+  void ReadLines(int node, const TBoard& board, TDColor side) {
+    std::vector<TLine> lines{TLine{node, board, side, node, board, side}};
+    while (!lines.empty()) {
+      TLine& line = lines.back();
       std::string before = pdn::ReadComments(text);
-      std::string token;
-      for (;;) {
-        if (Trim(text).empty()) return;
-        token = pdn::NextToken(text);
-        if (!pdn::IsMoveNumber(token)) break;
-      }
-      if (IsCloser(token)) return;
-      if (token == "(") {
-        ReadLine(prevNode, prevBoard, prevSide);
+      const std::string token = NextMoveToken();
+      if (token.empty() || IsCloser(token)) {  // the line ends
+        lines.pop_back();
         continue;
       }
-      if (stopFlag) return;
-      int k = pdn::MatchMove(token, game, board, side, list, count);
-      if (k == 0) {
-        if (pdn::IsResultToken(token)) continue;
-        k = pdn::MatchMove(pdn::ShortenCapture(token), game, board, side, list, count);
-        if (k == 0) {
-          Stop(node, token);
-          return;
-        }
+      if (token == "(") {  // an alternative to the line's last move
+        TLine variation{line.prevNode, line.prevBoard, line.prevSide,
+                        line.prevNode, line.prevBoard, line.prevSide};
+        lines.push_back(std::move(variation));
+        continue;
       }
-      const TMove move = list[k];
-      const int c = AddMove(game, move, node);
-      if (c == 0) {
-        Stop(node, token);
-        return;
+      if (stopFlag) {
+        lines.pop_back();
+        continue;
       }
-      prevNode = node;
-      prevBoard = board;
-      prevSide = side;
-      ApplyMove(move, board, game.Params);
-      side = Other(side);
-      TComment& comment = game.Comments[c];
-      comment.CommentBef = std::move(before);
-      comment.CommentAft = pdn::ReadComments(text);
-      comment.CommentAdd.clear();
-      game.Moves[c].comm = pdn::ReadNAGs(text);
-      node = c;
+      const int k = FindMove(token, line);
+      if (k < 0) continue;
+      if (k == 0 || !PlayMove(list[k], line, std::move(before))) {
+        Stop(line.node, token);
+        lines.pop_back();
+      }
     }
   }
 };
@@ -335,7 +367,7 @@ void ReadMoveText(std::string& text, TGame& game, bool& stopFlag) {
   const TDColor side = game.Header.FirstMove;
   pdn::ApplyOpeningPrefix(text, game, board);
   TMoveTextReader reader{text, game, stopFlag, {}, 0};
-  reader.ReadLine(0, board, side);
+  reader.ReadLines(0, board, side);
 }
 
 }  // namespace quorlin

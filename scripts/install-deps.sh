@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ gcc cmake make ninja-build pkg-config clang-format
+  clang libclang-rt-dev llvm
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   zlib1g-dev libzip-dev libcurl4-openssl-dev
   qt6-base-dev qt6-base-dev-tools libqt6widgets6 libqt6network6 libqt6test6

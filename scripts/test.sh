@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs the whole test suite,
 # the slow suites included (`ctest --test-dir build -LE slow` skips those),
 # then runs the rules tests again in a Debug build and the engine's tests in a
-# ThreadSanitizer build.
+# ThreadSanitizer build, and every fuzz target for a few seconds on its seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -25,3 +25,9 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLIN_TS
   -DQUORLIN_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target engine_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./build-tsan/bin/engine_tests --gtest_brief=1
+
+# Every reader of outside input under libFuzzer (clang, AddressSanitizer,
+# UndefinedBehaviorSanitizer): each kept regression seed and generated seed
+# once, then a few seconds of fuzzing per target. Long runs are made by hand
+# (scripts/fuzz.sh --runs N target).
+./scripts/fuzz.sh --seconds "${QUORLIN_FUZZ_SECONDS:-5}" --jobs "$jobs"

@@ -3,6 +3,7 @@
 // Standard output holds only these lines; the engine's information lines
 // (table set-up, database loading) go to standard error.
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <stdexcept>
@@ -25,7 +26,11 @@ namespace {
 
 // Ctrl-C stops the search; the chosen move is still printed. A lock-free
 // atomic store is safe in a signal handler.
-extern "C" void StopOnSignal(int) { StopSearch.store(true); }
+std::atomic<bool> Interrupted{false};
+extern "C" void StopOnSignal(int) {
+  Interrupted.store(true);
+  StopSearch.store(true);
+}
 
 struct TShown {
   std::string depth, eval, line, info;
@@ -164,6 +169,12 @@ int Analyse(const Args& words) {
   std::signal(SIGINT, SIG_DFL);
   ShowProgress(last);
   if (failure) std::rethrow_exception(failure);
+  if (!chosen && Interrupted.load()) {
+    // Ctrl-C came while the engine was still setting up, before it had chosen
+    // anything: a call without time chooses at once, so a stop still prints a
+    // move instead of claiming that the side has none.
+    chosen = engine.LetOpponentMove40(game, 1, best, true, 0);
+  }
 
   TEval eval;
   std::string line;

@@ -1,10 +1,13 @@
-// quorlin db info|list|check|search FILE: a look into a game database without changing it.
+// quorlin db: game databases from the command line: create one, look into it
+// (info, list, check, search, show a game) and change it (mark games deleted or
+// not, compact the index).
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
 
 #include "games/database.h"
+#include "games/dbcheck.h"
 #include "games/dbsearch.h"
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
@@ -33,18 +36,49 @@ std::string VariantName(int type) {
   return "variant " + std::to_string(type);
 }
 
-bool Open(const TArgs& args, TQuorlinDB& db) {
+// Status of a command whose argument names no database or no game in it.
+constexpr int kNoSuchThing = 2;
+
+// The words of a subcommand taking the database and `more` positional words
+// (`what` names them all for the error).
+TArgs SubArgs(const Args& words, size_t min, size_t max, const std::string& what) {
+  TArgs args(words, {}, {}, 1);
+  args.ExpectPositionals(min, max, what);
+  return args;
+}
+
+// Opens the database named by the first positional word; 0 when it is open,
+// else the status to exit with (a database that is not there is the caller's
+// mistake: 2). A warning (a database a crash left incomplete) goes to
+// standard error.
+int Open(const TArgs& args, TQuorlinDB& db, bool readOnly = true) {
   const std::string& path = args.Positionals()[0];
-  if (OpenDatabase(path, db, /*readOnly=*/true)) return true;
-  PrintError("db", "cannot open \"" + path + "\": " + db.LastError);
-  return false;
+  if (!DatabaseExists(path)) {
+    PrintError("db", "\"" + path + "\": no such database (its .abd and .abm files do not both exist)");
+    return kNoSuchThing;
+  }
+  if (!OpenDatabase(path, db, readOnly)) {
+    PrintError("db", "cannot open \"" + path + "\": " + db.LastError);
+    return 1;
+  }
+  if (!db.Warning.empty()) PrintError("db", "warning: " + db.Warning);
+  return 0;
+}
+
+// The game number given after the database; 0 (after saying so) when the
+// database has no such game.
+int GameNumber(const TArgs& args, const TQuorlinDB& db) {
+  const long long n = ParseCount(args.Positionals()[1], "game number", 1LL << 31);
+  if (n >= 1 && n <= db.DBSize) return static_cast<int>(n);
+  PrintError("db", "there is no game " + std::to_string(n) + " in \"" + args.Positionals()[0] + "\": it holds " +
+                       std::to_string(db.DBSize) + " game" + (db.DBSize == 1 ? "" : "s"));
+  return 0;
 }
 
 int Info(const Args& words) {
-  const TArgs args(words, {}, {}, 1);
-  args.ExpectPositionals(1, 1, "a database file");
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
+  if (const int status = Open(args, db)) return status;
   int deleted = 0, unreadable = 0;
   TGameHeader h;
   for (int n = 1; n <= db.DBSize; ++n) {
@@ -67,12 +101,11 @@ int Info(const Args& words) {
 }
 
 int List(const Args& words) {
-  const TArgs args(words, {}, {}, 1);
-  args.ExpectPositionals(1, 3, "a database file");
+  const TArgs args = SubArgs(words, 1, 3, "a database file");
   const Args& positional = args.Positionals();
   const long long from = positional.size() > 1 ? ParseCount(positional[1], "first game", 1LL << 31) : 1;
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
+  if (const int status = Open(args, db)) return status;
   const long long count = positional.size() > 2 ? ParseCount(positional[2], "count", 1LL << 31) : db.DBSize;
   TGameHeader h;
   for (long long n = std::max(1LL, from); n <= db.DBSize && n < from + count; ++n) {
@@ -91,19 +124,15 @@ int List(const Args& words) {
 }
 
 int Check(const Args& words) {
-  const TArgs args(words, {}, {}, 1);
-  args.ExpectPositionals(1, 1, "a database file");
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
-  TGame game;
-  int bad = 0;
-  for (int n = 1; n <= db.DBSize; ++n) {
-    if (ReadGame(db, n, false, -1, game)) continue;
-    ++bad;
-    std::printf("%s\n", db.LastError.c_str());
-  }
-  std::printf("%d games, %d unreadable\n", db.DBSize, bad);
-  return bad ? 1 : 0;
+  if (const int status = Open(args, db)) return status;
+  TDBCheckReport report;
+  CheckDatabase(db, report);
+  for (const std::string& p : report.problems) std::printf("%s\n", p.c_str());
+  std::printf("%d games, %d unreadable, %d referring to names the names file lacks\n", report.games,
+              report.unreadable, report.lostNames);
+  return report.Clean() ? 0 : 1;
 }
 
 // "A-B" (either side may be empty) as an inclusive range.
@@ -158,7 +187,7 @@ int Search(const Args& words) {
   const std::string fen = args.Text("--fen");
   int variant = args.Variant("--variant", 0);
   TQuorlinDB db;
-  if (!Open(args, db)) return 1;
+  if (const int status = Open(args, db)) return status;
   const bool positionSearch = !fen.empty();
   TDColor side = TDColor::white;
   int boardSize = 0;
@@ -190,20 +219,133 @@ int Search(const Args& words) {
   return 0;
 }
 
+int Create(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
+  const std::string& path = args.Positionals()[0];
+  TQuorlinDB db;
+  if (!CreateDatabase(path, db, kDBVersion38)) {
+    PrintError("db", "cannot create \"" + path + "\": " + db.LastError);
+    return 1;
+  }
+  std::printf("created %s, %s and %s (empty, version 38)\n", db.DBNameIdx.c_str(), db.DBNameMain.c_str(),
+              db.DBNameNames.c_str());
+  return CloseDatabase(db) ? 0 : 1;
+}
+
+// "Title" of a player: name, then title and rating where given.
+std::string PlayerText(const std::string& name, const TPlayerRecord& p) {
+  static const char* const kTitles[] = {"", "IG", "G", "IM", "M", "C", "1", "2", "3", "4"};
+  std::string s = name;
+  if (p.Title >= 1 && p.Title <= 9) s += ", " + std::string(kTitles[p.Title]);
+  if (p.Rating) s += ", " + std::to_string(p.Rating);
+  return s;
+}
+
+void ShowHeader(const TGame& g, int n, const TQuorlinDB& db) {
+  const TGameHeader& h = g.Header;
+  // The first mover is called Black in some variants (English, Pool).
+  const bool firstIsBlack = !g.Params.intface.WhiteStart;
+  auto line = [](const char* label, const std::string& text) {
+    if (!text.empty()) std::printf("%-11s %s\n", label, text.c_str());
+  };
+  line("Game:", std::to_string(n) + " of " + std::to_string(db.DBSize) + " in " + db.DBNameIdx +
+                    ((h.Flags & kHeaderFlagDeleted) ? " (marked deleted)" : ""));
+  line(firstIsBlack ? "Black:" : "White:", PlayerText(g.WhiteName, h.White));
+  line(firstIsBlack ? "White:" : "Black:", PlayerText(g.BlackName, h.Black));
+  line("Event:", g.Tournament);
+  line("Site:", g.Site);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", h.Date.Year, h.Date.Month, h.Date.Day);
+  if (h.Date.Year || h.Date.Month || h.Date.Day) line("Date:", date);
+  if (h.Round || h.Subround) {
+    std::string round = std::to_string(h.Round);
+    if (h.Subround) round += '.' + std::to_string(h.Subround);
+    line("Round:", round);
+  }
+  line("Result:", ResultText(h.Result));
+  line("Variant:", h.TypeOfGame == 0 ? "custom (" + g.Params.Name + ")" : VariantName(h.TypeOfGame));
+  line("Annotator:", g.AnnotatorName);
+  line("Opening:", g.Comments[0].CommentBef);
+  if (g.StartBoard != StartPosition(g.Params, true) || h.FirstMove != TDColor::white)
+    line("Position:", WriteFEN(g.Params, g.StartBoard, static_cast<int>(h.FirstMove)));
+  if (h.Medals & 1) line("Problem:", "yes");
+  line("Flags:", FlagLetters(h.Flags) + ", " + std::to_string(h.GameLength) + " moves");
+}
+
+int Show(const Args& words) {
+  const TArgs args = SubArgs(words, 2, 2, "a database file and a game number");
+  TQuorlinDB db;
+  if (const int status = Open(args, db)) return status;
+  const int n = GameNumber(args, db);
+  if (n == 0) return kNoSuchThing;
+  TGame game;
+  if (!ReadGame(db, n, false, -1, game)) {
+    PrintError("db", db.LastError);
+    return 1;
+  }
+  ShowHeader(game, n, db);
+  const std::string moves = GameMoveText(game, TMarkForm::symbols);
+  std::printf("\n%s%s%s\n", moves.c_str(), moves.empty() ? "" : " ", ResultText(game.Header.Result));
+  return 0;
+}
+
+// db delete|undelete DB N: sets or clears the deleted mark of game N.
+int Mark(const Args& words, bool deleted) {
+  const TArgs args = SubArgs(words, 2, 2, "a database file and a game number");
+  TQuorlinDB db;
+  if (const int status = Open(args, db, /*readOnly=*/false)) return status;
+  const int n = GameNumber(args, db);
+  if (n == 0) return kNoSuchThing;
+  if (!SetDeletedMark(db, n, deleted ? 2 : 1) || !CloseDatabase(db)) {
+    PrintError("db", db.LastError);
+    return 1;
+  }
+  std::printf("game %d %s\n", n, deleted ? "marked deleted" : "no longer marked deleted");
+  return 0;
+}
+
+int Compact(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
+  TQuorlinDB db;
+  if (const int status = Open(args, db, /*readOnly=*/false)) return status;
+  const int before = db.DBSize;
+  if (!CompactIndex(db)) {
+    PrintError("db", db.LastError);
+    return 1;
+  }
+  const int after = db.DBSize;
+  if (!CloseDatabase(db)) {
+    PrintError("db", db.LastError);
+    return 1;
+  }
+  std::printf("%d games marked deleted removed from the index, %d games remain%s\n", before - after, after,
+              before != after ? " (the games after the first one removed have new numbers)" : "");
+  return 0;
+}
+
 int Db(const Args& args) {
   if (args.empty()) throw UsageError{"expected a subcommand and a database file"};
-  if (args[0] == "info") return Info(args);
-  if (args[0] == "list") return List(args);
-  if (args[0] == "check") return Check(args);
-  if (args[0] == "search") return Search(args);
-  throw UsageError{"unknown subcommand \"" + args[0] + "\": expected info, list, check or search"};
+  const std::string& sub = args[0];
+  if (sub == "info") return Info(args);
+  if (sub == "list") return List(args);
+  if (sub == "check") return Check(args);
+  if (sub == "search") return Search(args);
+  if (sub == "create") return Create(args);
+  if (sub == "show") return Show(args);
+  if (sub == "delete" || sub == "undelete") return Mark(args, sub == "delete");
+  if (sub == "compact") return Compact(args);
+  throw UsageError{"unknown subcommand \"" + sub +
+                   "\": expected create, info, list, check, search, show, delete, undelete or compact"};
 }
 
 Command db("db",
-           "db info|check FILE.abd | db list FILE.abd [FIRST [COUNT]] | db search FILE.abd [--white TEXT] "
-           "[--black TEXT] [--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B] "
+           "db create|info|check|compact DB.abd | db list DB.abd [FIRST [COUNT]] | "
+           "db show|delete|undelete DB.abd N | db search DB.abd [--white TEXT] [--black TEXT] "
+           "[--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B] "
            "[--result CODES] [--ignore-colors] [--fen FEN [--variant V]]",
-           "summary, game list, full read check or search of a game database (read only)", Db);
+           "game databases: create one, summary, game list, full check, search, show a game, mark games "
+           "deleted or not, compact the index (drops the games marked deleted)",
+           Db);
 
 }  // namespace
 }  // namespace quorlin::cli

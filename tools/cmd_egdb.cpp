@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/folders.h"
+#include "engine/egdbdefaults.h"
 #include "engine/egdbgen.h"
 #include "engine/endgamedb.h"
 #include "rules/bitmovegen.h"
@@ -22,7 +23,6 @@ namespace {
 int Build(const Args& words) {
   const TArgs args(words, {"--pieces", "--type", "--out"}, {}, 1);
   args.ExpectPositionals(1, 1, "a variant");
-  if (!args.Has("--pieces")) throw UsageError{"missing --pieces N"};
   if (!args.Has("--out")) throw UsageError{"missing --out FOLDER"};
   TEgdbBuildOptions opt;
   opt.maxPieces = static_cast<int>(args.Count("--pieces", 0, 0, 12));
@@ -40,6 +40,10 @@ int Build(const Args& words) {
   opt.variant = ParseVariantArg(variantArg);
   if (!HasBitboardGenerator(opt.variant) || !EdbGeometryOfVariant(opt.variant).valid())
     throw UsageError{VariantTable[opt.variant].Name + " has no endgame databases"};
+  if (!args.Has("--pieces")) {
+    opt.maxPieces = DefaultEgdbPieces(opt.variant);
+    std::printf("%s: %d pieces (the default)\n", VariantTable[opt.variant].Name.c_str(), opt.maxPieces);
+  }
   opt.progress = [](const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -99,8 +103,9 @@ int Egdb(const Args& args) {
 
 Command egdb(
     "egdb",
-    "egdb build VARIANT --pieces N [--type MTW|WDL] --out FOLDER | egdb probe VARIANT FEN [--folder F]",
-    "build endgame databases, or probe a position in them", Egdb);
+    "egdb build VARIANT [--pieces N] [--type MTW|WDL] --out FOLDER | egdb probe VARIANT FEN [--folder F]",
+    "build endgame databases (by default to the piece count that builds in a few minutes), or probe a "
+    "position in them", Egdb);
 
 }  // namespace
 }  // namespace quorlin::cli

@@ -27,6 +27,7 @@
 #include "app/hubprotocol.h"
 #include "app/matchgame.h"
 #include "engine/engine.h"
+#include "engine/openinglines.h"
 #include "games/database.h"
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
@@ -59,13 +60,6 @@ struct TMatchOptions {
   int timeoutSec = 30;  // waited beyond an outside program's time
 };
 
-// A start position and the moves played from it before the engines take over.
-struct TOpening {
-  TBoard start;
-  TDColor first = TDColor::white;
-  std::vector<TMove> moves;
-  std::string label;
-};
 
 // One side of the match. Engines have their own published record and stop
 // flag, so that the two never share state; an outside program comes with its
@@ -142,123 +136,27 @@ std::unique_ptr<TPlayer> MakePlayer(const std::string& given, const TMatchOption
   return player;
 }
 
-// The generated legal move equal to `m` (same path and captures), or nullptr.
-const TMove* FindLegal(const TMove& m, const TMvs& list, int count) {
-  for (int i = 1; i <= count; ++i)
-    if (list[i].From() == m.From() && list[i].To() == m.To() && SameCapture(list[i], m)) return &list[i];
-  return nullptr;
-}
-
-bool HasMove(const TBoard& b, TDColor side, const TGameParams& p) {
-  TMvs list;
-  uint8_t n = 0;
-  GenerateMoves(b, static_cast<int>(side), list, n, p, true);
-  return n > 0;
-}
-
 TDColor Other(TDColor c) { return c == TDColor::white ? TDColor::black : TDColor::white; }
 
-std::vector<TOpening> RandomOpenings(int count, int plies, const TMatchOptions& o) {
-  const TGameParams& p = VariantTable[o.variant];
-  TRandom rng(o.seed);
-  std::vector<TOpening> out;
-  for (int i = 0; i < count; ++i) {
-    TOpening op;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-      op = TOpening{};
-      op.start.b = StartPosition(p, false);
-      op.label = "random " + std::to_string(i + 1);
-      TBoard b = op.start;
-      TDColor side = op.first;
-      bool ended = false;
-      for (int ply = 0; ply < plies && !ended; ++ply) {
-        TMvs list;
-        uint8_t n = 0;
-        GenerateMoves(b, static_cast<int>(side), list, n, p, true);
-        if (n == 0) {
-          ended = true;
-          break;
-        }
-        const TMove& m = list[1 + rng.Below(n)];
-        op.moves.push_back(m);
-        ApplyMove(m, b, p);
-        side = Other(side);
-      }
-      if (!ended && HasMove(b, side, p)) break;
-    }
-    out.push_back(op);
-  }
-  return out;
-}
-
-// Main lines of the database's games of the match variant, checked move by
-// move; games that do not replay are skipped with a warning.
-std::vector<TOpening> DatabaseOpenings(const TMatchOptions& o) {
-  TQuorlinDB db;
-  if (!OpenDatabase(o.openingsDb, db, true))
-    throw std::runtime_error("cannot open the openings database \"" + o.openingsDb + "\": " + db.LastError);
-  const TGameParams& p = VariantTable[o.variant];
-  std::vector<TOpening> out;
+// Main lines of the database's games of the match variant, in an order the
+// seed picks (a short match need not always start with the first games).
+std::vector<TOpeningLine> DatabaseOpenings(const TMatchOptions& o) {
+  std::vector<std::string> warnings;
   int otherVariant = 0;
-  const int count = IndexRecordCount(db);
-  for (int n = 1; n <= count; ++n) {
-    TGame g;
-    if (!ReadGame(db, n, false, -1, g)) {
-      std::printf("warning: openings game %d not read: %s\n", n, db.LastError.c_str());
-      continue;
-    }
-    if (g.Header.Flags & kHeaderFlagDeleted) continue;
-    if (g.Header.TypeOfGame != o.variant) {
-      ++otherVariant;
-      continue;
-    }
-    TOpening op;
-    op.start.b = g.StartBoard;
-    op.first = g.Header.FirstMove;
-    op.label = "database game " + std::to_string(n);
-    TBoard b = op.start;
-    TDColor side = op.first;
-    bool ok = true;
-    TChildList children;
-    for (int node = 0; GetChildren(g, node, children) > 0; node = children[0]) {
-      TMvs list;
-      uint8_t k = 0;
-      GenerateMoves(b, static_cast<int>(side), list, k, p, true);
-      const TMove* legal = FindLegal(g.Moves[children[0]], list, k);
-      if (!legal) {
-        std::printf("warning: openings game %d: move %zu is not legal; game skipped\n", n,
-                    op.moves.size() + 1);
-        ok = false;
-        break;
-      }
-      op.moves.push_back(*legal);
-      ApplyMove(*legal, b, p);
-      side = Other(side);
-    }
-    if (!ok) continue;
-    if (!HasMove(b, side, p)) {
-      std::printf("warning: openings game %d: the side to move has no move at its end; game skipped\n", n);
-      continue;
-    }
-    out.push_back(std::move(op));
-  }
-  CloseDatabase(db);
+  std::vector<TOpeningLine> out = DatabaseOpeningLines(o.openingsDb, o.variant, &warnings, &otherVariant);
+  for (const std::string& w : warnings) std::printf("warning: %s\n", w.c_str());
+  const std::string& name = VariantTable[o.variant].Name;
   if (out.empty())
-    throw std::runtime_error(
-        "the openings database \"" + o.openingsDb + "\" has no usable " + p.Name + " game" +
-        (otherVariant ? " (" + std::to_string(otherVariant) + " of other variants)" : ""));
-  // The seed picks the order, so that a short match need not always start
-  // with the first games of the database.
-  TRandom rng(o.seed);
-  for (size_t i = out.size(); i > 1; --i) std::swap(out[i - 1], out[rng.Below(static_cast<uint32_t>(i))]);
-  std::printf(
-      "openings: %zu %s games from %s%s\n", out.size(), p.Name.c_str(), o.openingsDb.c_str(),
-      otherVariant ? (" (" + std::to_string(otherVariant) + " of other variants skipped)").c_str() : "");
+    throw std::runtime_error("the openings database \"" + o.openingsDb + "\" has no usable " + name + " game" +
+                             (otherVariant ? " (" + std::to_string(otherVariant) + " of other variants)" : ""));
+  ShuffleOpenings(out, o.seed);
+  std::printf("openings: %zu %s games from %s%s\n", out.size(), name.c_str(), o.openingsDb.c_str(),
+              otherVariant ? (" (" + std::to_string(otherVariant) + " of other variants skipped)").c_str() : "");
   return out;
 }
 
 // Plays one game and leaves it in `game`.
-TMatchGameOutcome PlayGame(TGame& game, const TOpening& op, TPlayer& white, TPlayer& black, int round,
+TMatchGameOutcome PlayGame(TGame& game, const TOpeningLine& op, TPlayer& white, TPlayer& black, int round,
                            const TMatchOptions& o, bool giveaway, bool last) {
   const TGameParams& p = VariantTable[o.variant];
   ClearGame(game);
@@ -399,8 +297,9 @@ int Match(const Args& words) {
     throw std::runtime_error("the two engines play for different goals (one is a giveaway engine)");
 
   const int openingCount = (o.games + 1) / 2;
-  std::vector<TOpening> openings =
-      o.openingsDb.empty() ? RandomOpenings(openingCount, o.randomPlies, o) : DatabaseOpenings(o);
+  std::vector<TOpeningLine> openings = o.openingsDb.empty()
+                                           ? RandomOpeningLines(o.variant, openingCount, o.randomPlies, o.seed)
+                                           : DatabaseOpenings(o);
   if (o.openingsDb.empty())
     std::printf("openings: %d, each %d random plies from the start position (seed %llu)\n", openingCount,
                 o.randomPlies, static_cast<unsigned long long>(o.seed));
@@ -428,7 +327,7 @@ int Match(const Args& words) {
   bool stopped = false;
   TGame game;
   for (int g = 0; g < o.games; ++g) {
-    const TOpening& op = openings[(g / 2) % openings.size()];
+    const TOpeningLine& op = openings[(g / 2) % openings.size()];
     const bool aWhite = g % 2 == 0;
     TPlayer& white = aWhite ? *a : *b;
     TPlayer& black = aWhite ? *b : *a;

@@ -37,8 +37,10 @@ int Import(const Args& words) {
     return 1;
   }
   const int total = report.gamesWhole + report.gamesStopped;
-  std::printf("%d games read whole, %d games stopped, %d stored in %s\n", report.gamesWhole,
-              report.gamesStopped, report.gamesStored, dbPath.c_str());
+  if (!report.databaseWarning.empty()) PrintError("pdn", "warning: " + report.databaseWarning);
+  std::printf("%d games read whole, %d games stopped, %d stored in %s (%d games before, %d now)\n",
+              report.gamesWhole, report.gamesStopped, report.gamesStored, dbPath.c_str(), report.gamesBefore,
+              report.gamesBefore + report.gamesStored);
   for (const TPdnStop& s : report.stops)
     std::printf("  game %d, line %d, \"%s\": %s\n", s.game, s.line, s.token.c_str(), s.reason.c_str());
   std::printf("time %.2f s, %.0f games per second\n", secs, secs > 0 ? total / secs : 0.0);

@@ -4,7 +4,10 @@
 //   quorlin-draughts --screenshot OUT.png [--variant V] [--fen FEN] [--moves "c3-d4 f6-g5 ..."]
 //                    [--size WxH] [--analyse SECONDS] [--reversed] [--coordinates]
 //                    [--board SET] [--pieces SET]
-//                                           draws the window offscreen into OUT.png and exits
+//                    [--window database|search|gameinfo|problem|setup|newgame|settings [--db FILE.abd]]
+//                                           draws the window (or one of the other windows)
+//                                           offscreen into OUT.png and exits
+//   quorlin-draughts --measure-db FILE.abd  times the database window on that database
 //   quorlin-draughts --measure-startup      prints the time until the first picture
 //   quorlin-draughts --measure-latency SECONDS [--variant V]
 //                                           both engines think with two threads each; prints the
@@ -33,6 +36,7 @@
 #include "app/gamenavigation.h"
 #include "app/gui/exportcheck.h"
 #include "app/gui/mainwindow.h"
+#include "app/gui/windowshots.h"
 #include "app/settings.h"
 #include "engine/engine.h"
 #include "rules/fen.h"
@@ -96,7 +100,11 @@ struct TOptions {
   std::string fen;
   std::string moves;
   std::string board, pieces;  // picture sets for this run
+  std::string window;         // another window to draw
+  std::string db;             // database to open first
+  std::string measureDb;
   int width = 1180, height = 760;
+  bool sizeGiven = false;
   double analyse = 0;
   bool reversed = false;
   bool coordinates = false;
@@ -108,7 +116,10 @@ struct TOptions {
 void Usage() {
   std::cerr << "usage: quorlin-draughts [--screenshot OUT.png [--variant V] [--fen FEN] [--moves MOVES]\n"
                "                         [--size WxH] [--analyse SECONDS] [--reversed] [--coordinates]\n"
-               "                         [--board SET] [--pieces SET]]\n"
+               "                         [--board SET] [--pieces SET]\n"
+               "                         [--window database|search|gameinfo|problem|setup|newgame|settings]\n"
+               "                         [--db FILE.abd]]\n"
+               "                        [--measure-db FILE.abd]\n"
                "                        [--measure-startup] [--measure-latency SECONDS [--variant V]]\n"
                "                        [--check-exports]\n";
 }
@@ -126,7 +137,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
     };
     std::optional<std::string> v;
     if (a == "--screenshot" || a == "--variant" || a == "--fen" || a == "--moves" || a == "--size" ||
-        a == "--board" || a == "--pieces" || a == "--analyse" || a == "--measure-latency") {
+        a == "--board" || a == "--pieces" || a == "--analyse" || a == "--measure-latency" || a == "--window" ||
+        a == "--db" || a == "--measure-db") {
       v = value();
       if (!v) return std::nullopt;
     }
@@ -139,6 +151,12 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
         o.fen = *v;
       } else if (a == "--moves") {
         o.moves = *v;
+      } else if (a == "--window") {
+        o.window = *v;
+      } else if (a == "--db") {
+        o.db = *v;
+      } else if (a == "--measure-db") {
+        o.measureDb = *v;
       } else if (a == "--board") {
         o.board = *v;
       } else if (a == "--pieces") {
@@ -146,6 +164,7 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       } else if (a == "--size") {
         const size_t x = v->find('x');
         if (x == std::string::npos) throw std::invalid_argument("size");
+        o.sizeGiven = true;
         o.width = std::stoi(v->substr(0, x));
         o.height = std::stoi(v->substr(x + 1));
         if (o.width < 200 || o.height < 200 || o.width > 8000 || o.height > 8000)
@@ -363,8 +382,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const TOptions& o = *options;
-  const bool tool = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || o.measureStartup;
-  const bool offscreen = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports;
+  const bool tool = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || o.measureStartup ||
+                    !o.measureDb.empty();
+  const bool offscreen = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || !o.measureDb.empty();
   if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (o.checkExports) {
     InitRules();
@@ -397,8 +417,13 @@ int main(int argc, char** argv) {
   }
   MainWindow w(app, windowOptions);
   int rc = 0;
-  if (!o.screenshot.empty()) {
+  if (!o.screenshot.empty() && !o.window.empty()) {
+    rc = SetUpPosition(app, o) ? WindowScreenshot(w, o.window, o.db, o.screenshot, o.sizeGiven ? o.width : 0,
+                                                    o.sizeGiven ? o.height : 0) : 2;
+  } else if (!o.screenshot.empty()) {
     rc = Screenshot(app, w, o);
+  } else if (!o.measureDb.empty()) {
+    rc = MeasureDatabaseWindow(w, o.measureDb);
   } else if (o.measureLatency > 0) {
     rc = MeasureLatency(app, w, o);
   } else {

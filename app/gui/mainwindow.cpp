@@ -25,8 +25,10 @@
 #include "app/folders.h"
 #include "app/gamenavigation.h"
 #include "app/gui/newgamedialog.h"
+#include "app/gui/secondarywindows.h"
 #include "app/gui/picturesets.h"
 #include "app/settings.h"
+#include "app/timechoices.h"
 #include "app/translations.h"
 #include "app/windowsettings.h"
 #include "engine/book.h"
@@ -105,6 +107,7 @@ MainWindow::MainWindow(TApplication& app, TMainWindowOptions options, QWidget* p
   BuildButtons();
   BuildCommentPanel();
   BuildMenus();
+  windows_ = new SecondaryWindows(*this, options_.modalMessages);
 
   if (options_.sound && !app_.MoveSoundPath().empty()) {
     sound_ = std::make_unique<QSoundEffect>();
@@ -300,14 +303,7 @@ void MainWindow::BuildMenus() {
   option("autoCapture", T("Auto capture"), Settings.AutoCapture);
   QMenu* time = options->addMenu(T("Time"));
   auto* timeGroup = new QActionGroup(this);
-  const struct {
-    const char* name;
-    int kind, amount;
-    QString text;
-  } kTimes[] = {{"time1m", kTimePerGame, 1, "1 min/game"}, {"time3m", kTimePerGame, 3, "3 min/game"},
-                {"time5m", kTimePerGame, 5, "5 min/game"}, {"time15m", kTimePerGame, 15, "15 min/game"},
-                {"time3s", kTimePerMove, 3, "3 sec/move"}, {"time10s", kTimePerMove, 10, "10 sec/move"}};
-  for (const auto& t : kTimes) {
+  for (const TTimeChoice& t : kTimeChoices) {
     QAction* a = AddAction(time, t.name, t.text, {}, [this, kind = t.kind, amount = t.amount] {
       Settings.GameTime = kind;
       Settings.TimeControlMin = amount;
@@ -361,7 +357,6 @@ void MainWindow::BuildButtons() {
     popupMenu_->popup(
         buttons_[kButtonPopupMenu]->mapToGlobal(QPoint(buttons_[kButtonPopupMenu]->width(), 0)));
   });
-  buttons_[kButtonDatabase]->setEnabled(false);  // the database window opens here once it exists
   connect(buttons_[kButtonDisplay], &QToolButton::clicked, this, [this] {
     CloseCommentPanel();
     Action("display")->trigger();
@@ -925,6 +920,10 @@ void MainWindow::ShowNewGameDialog() {
   NewGameDialog dialog(app_.EngineFiles(),
                        EngineOpts[std::clamp(variant, 0, kVariantCount)].UserRating.load(), this);
   if (dialog.exec() != QDialog::Accepted) return;
+  for (const TTimeChoice& t : kTimeChoices) {
+    if (QAction* a = Action(t.name))
+      a->setChecked(Settings.GameTime.load() == t.kind && Settings.TimeControlMin.load() == t.amount);
+  }
   evalHistory_.Clear();
   app_.StartGame(dialog.Choice());
   RefreshModeActions();

@@ -33,6 +33,8 @@ class QToolButton;
 
 namespace quorlin::gui {
 
+class SecondaryWindows;
+
 struct TMainWindowOptions {
   bool askBeforeClosing = true;  // "Close the program?"
   bool modalMessages = true;     // false: messages are only recorded (tests, screenshots)
@@ -61,6 +63,8 @@ class MainWindow : public QMainWindow {
   QMenu* Menu(const QString& title) const;
   QAction* Action(const QString& name) const;  // by objectName
   TApplication& App() const { return app_; }
+  // Database, search, game information, problems, setup, settings.
+  SecondaryWindows* Windows() const { return windows_; }
 
   // --- What a player does -----------------------------------------------------------
   void TapSquare(int square);  // a tap on a square of the board
@@ -150,6 +154,7 @@ class MainWindow : public QMainWindow {
   std::map<QString, QAction*> actions_;
   QActionGroup* variantGroup_ = nullptr;
   std::unique_ptr<QSoundEffect> sound_;
+  SecondaryWindows* windows_ = nullptr;
 
   TPictureSet builtIn_;  // the program's own pictures, for sets that lack one
   TTapRing ring_;

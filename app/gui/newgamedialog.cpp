@@ -7,8 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <algorithm>
 #include <QVBoxLayout>
 
+#include "app/settings.h"
+#include "app/clock.h"
 #include "app/translations.h"
 
 namespace quorlin::gui {
@@ -47,6 +51,17 @@ NewGameDialog::NewGameDialog(const std::vector<std::string>& engines, int userRa
   form->addRow(T("Engine"), engineRow);
   connect(randomEngine_, &QCheckBox::toggled, engine_, &QWidget::setDisabled);
 
+  time_ = new QSpinBox;
+  time_->setRange(1, 120);
+  time_->setValue(std::clamp(Settings.TimeControlMin.load(), 1, 120));
+  timeKind_ = new QComboBox;
+  timeKind_->addItems({"min/game", "sec/move"});
+  timeKind_->setCurrentIndex(Settings.GameTime.load() == kTimePerMove ? 1 : 0);
+  auto* timeRow = new QHBoxLayout;
+  timeRow->addWidget(time_);
+  timeRow->addWidget(timeKind_, 1);
+  form->addRow(T("Time"), timeRow);
+
   rated_ = new QCheckBox(QString("%1 (%2)").arg(T("Rating")).arg(userRating));
   form->addRow(QString(), rated_);
   connect(analysis_, &QRadioButton::toggled, this, [this](bool on) {
@@ -57,7 +72,12 @@ NewGameDialog::NewGameDialog(const std::vector<std::string>& engines, int userRa
   });
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+    // The time control chosen becomes the setting the clock is set from.
+    Settings.GameTime = timeKind_->currentIndex() == 1 ? kTimePerMove : kTimePerGame;
+    Settings.TimeControlMin = time_->value();
+    accept();
+  });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

@@ -1,7 +1,7 @@
 #pragma once
 // The new-game window: play against the engine or analyse, the start position
-// (the variant's, or a random ballot), the user's colour, the engine and
-// whether the game is rated.
+// (the variant's, or a random ballot), the user's colour, the engine, the
+// time control and whether the game is rated.
 #include <QDialog>
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@
 class QComboBox;
 class QCheckBox;
 class QRadioButton;
+class QSpinBox;
 
 namespace quorlin::gui {
 
@@ -28,6 +29,8 @@ class NewGameDialog : public QDialog {
   QCheckBox* randomEngine_;
   QComboBox* engine_;
   QCheckBox* rated_;
+  QSpinBox* time_;        // 1..120
+  QComboBox* timeKind_;   // minutes per game, seconds per move
 };
 
 }  // namespace quorlin::gui

@@ -244,6 +244,18 @@ INSTANTIATE_TEST_SUITE_P(
                     DamageRow{"OnlyBom", "\xFF\xFE", {}, {{"A", "<missing>"}}}),
     [](const testing::TestParamInfo<DamageRow>& info) { return info.param.name; });
 
+TEST(IniFile, RepeatedKeyIsNotWrittenBack) {
+  // A key repeated in its section, and again under a second header of the same section.
+  TIniFile ini;
+  EXPECT_EQ(ini.LoadFromBytes("[Main]\nUserName=Ann\nUserName=Bob\n[Main]\nUserName=Cid\n", "r.ini").size(),
+            2u);
+  EXPECT_EQ(ini.ReadString("Main", "UserName", ""), "Ann");
+  TIniFile again;
+  EXPECT_TRUE(again.LoadFromBytes(ini.SaveToBytes(), "again.ini").empty());
+  EXPECT_EQ(again.ReadString("Main", "UserName", ""), "Ann");
+  EXPECT_EQ(again.ReadSection("Main"), std::vector<std::string>{"UserName"});
+}
+
 TEST(IniFile, RandomBytesNeverCrashAndWarningsStayFew) {
   std::mt19937 rng(12345);
   for (int round = 0; round < 50; ++round) {

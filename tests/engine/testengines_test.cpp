@@ -141,8 +141,12 @@ TEST(ShippedEngines, EveryOneLoadsAndScoresBothColoursAlike) {
           SwapColours(swapped.b, p);
           const float mine = Evaluate(ef, v, b, side);
           ASSERT_FLOAT_EQ(mine, Evaluate(ef, v, swapped, 1 - side)) << "game " << game << " ply " << ply;
-          // Without a bonus for the side to move the two views are opposite.
-          if (ef.Stages[0].Eval.SideToMove == 0 && std::fabs(mine) < 1000) {
+          // Without a bonus for the side to move (in the stage that scores
+          // this position) the two views are opposite.
+          int pieces = 0;
+          for (int s = 1; s <= p.compute.BoardSize; ++s) pieces += b.b[s] != kEmpty;
+          const int stage = ef.Version == kArrayBoardVersion ? 0 : GetStageCnt(ef, pieces);
+          if (ef.Stages[stage].Eval.SideToMove == 0 && std::fabs(mine) < 1000) {
             ASSERT_FLOAT_EQ(mine, -Evaluate(ef, v, b, 1 - side)) << "game " << game << " ply " << ply;
           }
         }

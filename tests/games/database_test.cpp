@@ -378,8 +378,10 @@ TEST(DatabaseFiles, NewDatabaseHasTheVersionByteAndAnEmptyIndex) {
   EXPECT_EQ(db.DBNameMain, base + ".abm");
   EXPECT_EQ(ReadFile(base + ".abm"), std::string(1, '\x26'));
   EXPECT_EQ(SizeOf(base + ".abd"), 0);
-  EXPECT_FALSE(fs::exists(base + ".abn"));
-  EXPECT_FALSE(DatabaseFilesExist(base));
+  // Whole from its first moment: the names file is there before the database is closed.
+  EXPECT_EQ(ReadFile(base + ".abn"), "\xEF\xBB\xBF");
+  EXPECT_TRUE(DatabaseFilesExist(base));
+  EXPECT_FALSE(db.DBChanged);
   ASSERT_TRUE(CloseDatabase(db));
   EXPECT_EQ(ReadFile(base + ".abn"), "\xEF\xBB\xBF");
   EXPECT_TRUE(DatabaseFilesExist(base + ".abm"));
@@ -405,10 +407,13 @@ TEST(DatabaseFiles, CreatingNeverOverwritesExistingFilesUnlessAsked) {
   EXPECT_NE(db.LastError.find("exists"), std::string::npos) << db.LastError;
   EXPECT_FALSE(db.DBOpened);
 
-  // A names file gone missing must not make OpenOrCreateDatabase start afresh.
+  // A names file gone missing must not make OpenOrCreateDatabase start afresh:
+  // the games stay, and their lost names show as "?".
   fs::rename(base + ".abn", base + ".abn.away");
-  EXPECT_FALSE(OpenOrCreateDatabase(base, db));
-  EXPECT_FALSE(db.DBOpened);
+  ASSERT_TRUE(OpenOrCreateDatabase(base, db)) << db.LastError;
+  EXPECT_EQ(db.DBSize, 2);
+  EXPECT_NE(db.Warning.find(".abn: the names file is missing"), std::string::npos) << db.Warning;
+  EXPECT_TRUE(CloseDatabase(db));
   EXPECT_EQ(ReadFile(base + ".abd"), idx);
   EXPECT_EQ(ReadFile(base + ".abm"), main);
   fs::rename(base + ".abn.away", base + ".abn");
@@ -417,7 +422,7 @@ TEST(DatabaseFiles, CreatingNeverOverwritesExistingFilesUnlessAsked) {
   ASSERT_TRUE(CreateDatabase(base, db, kDBVersion38, /*replaceExisting=*/true)) << db.LastError;
   EXPECT_EQ(SizeOf(base + ".abd"), 0);
   EXPECT_EQ(SizeOf(base + ".abm"), 1);
-  EXPECT_FALSE(fs::exists(base + ".abn"));
+  EXPECT_EQ(ReadFile(base + ".abn"), "\xEF\xBB\xBF");  // the old names went with the old games
   CloseDatabase(db);
 }
 
@@ -554,21 +559,22 @@ TEST(NamesFile, Version30TextFormWrittenAndRead) {
   EXPECT_EQ(ReadFile(base + ".abn"), "^Müller\r\n^Smith\r\n^\r\n*Open\r\n@Paris\r\n");
   CloseDatabase(db);
 
-  WriteFile(base + ".abn", "^A\n# comment\n*T1\n\n@S1\n^B\r\n*T2\n");
+  WriteFile(base + ".abn", "^A\n# comment\n*T1\n\n@S1\n^B\r\n*T2\n^C\n");
   ASSERT_TRUE(OpenDatabase(base, db, false)) << db.LastError;
-  EXPECT_EQ(db.DBNames.Items(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(db.Warning, "");
+  EXPECT_EQ(db.DBNames.Items(), (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(db.DBTourn.Items(), (std::vector<std::string>{"T1", "T2"}));
   EXPECT_EQ(db.DBSites.Items(), (std::vector<std::string>{"S1"}));
   CloseDatabase(db);
 
   // An 8-bit file from another program is read as Windows-1252 and rewritten so.
-  WriteFile(base + ".abn", "^M\xFCller\r\n^\x80uro\r\n");
+  WriteFile(base + ".abn", "^M\xFCller\r\n^\x80uro\r\n^\r\n*Open\r\n@Paris\r\n");
   ASSERT_TRUE(OpenDatabase(base, db, false)) << db.LastError;
-  EXPECT_EQ(db.DBNames.Items(), (std::vector<std::string>{"Müller", "€uro"}));
+  EXPECT_EQ(db.DBNames.Items(), (std::vector<std::string>{"Müller", "€uro", ""}));
   g.WhiteName = "Zoë";
   ASSERT_TRUE(WriteGame(g, 0, db, true)) << db.LastError;
   EXPECT_EQ(ReadFile(base + ".abn"),
-            "^M\xFCller\r\n^\x80uro\r\n^Zo\xEB\r\n^Smith\r\n^\r\n*Open\r\n@Paris\r\n");
+            "^M\xFCller\r\n^\x80uro\r\n^\r\n^Zo\xEB\r\n^Smith\r\n*Open\r\n@Paris\r\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -645,42 +651,49 @@ TEST(Games, CustomVariantRoundTrip) {
   EXPECT_EQ(r.Moves[1].mv, g.Moves[1].mv);
 }
 
-TEST(Games, ReplaceKeepsTheSlotWhenTheBodyFitsAndAppendsOtherwise) {
+// A replaced game's new body goes to the end of the games file, shorter or not:
+// overwritten in place, the old body would be lost to a crash before the new
+// index record is written.
+TEST(Games, ReplaceAppendsTheNewBodyAndLeavesTheOldOneWhole) {
   const auto dir = FreshDir("db-replace");
   const std::string base = Base(dir);
   std::vector<TGame> games = MakeDatabase(base, 3);
   TQuorlinDB db;
   ASSERT_TRUE(OpenDatabase(base, db, false));
 
-  // Shorter body: same offset, games file unchanged in size.
-  TGame g;
-  ASSERT_TRUE(ReadGame(db, 2, false, -1, g));
-  const int32_t oldOffset = g.Header.Offset;
-  const int64_t mainSize = SizeOf(base + ".abm");
-  DeleteSubtree(g, g.Moves[g.Moves[0].next].next);
-  g.BlackName = "Replacement";
-  ASSERT_TRUE(WriteGame(g, 2, db, false)) << db.LastError;
-  EXPECT_EQ(g.Header.Offset, oldOffset);
-  EXPECT_EQ(SizeOf(base + ".abm"), mainSize);
-  EXPECT_EQ(db.DBSize, 3);
+  for (const bool shorter : {true, false}) {
+    TGame g;
+    if (shorter) {
+      ASSERT_TRUE(ReadGame(db, 2, false, -1, g));
+      DeleteSubtree(g, g.Moves[g.Moves[0].next].next);
+      g.BlackName = "Replacement";
+    } else {
+      g = MakeGame(7, true);
+    }
+    TGameHeader old;
+    ASSERT_TRUE(ReadIndexRecord(db, 2, old));
+    const std::string oldBody = ReadFile(base + ".abm").substr(old.Offset, old.Length);
+    const int64_t mainSize = SizeOf(base + ".abm");
+    ASSERT_TRUE(WriteGame(g, 2, db, false)) << db.LastError;
+    EXPECT_EQ(g.Header.Offset, mainSize) << shorter;
+    EXPECT_EQ(SizeOf(base + ".abm"), mainSize + g.Header.Length) << shorter;
+    EXPECT_EQ(ReadFile(base + ".abm").substr(old.Offset, old.Length), oldBody) << shorter;
+    EXPECT_EQ(db.DBSize, 3);
+    EXPECT_EQ(SizeOf(base + ".abd"), 3 * kIndexRecordSize);
+    TGame r;
+    ASSERT_TRUE(ReadGame(db, 2, false, -1, r)) << db.LastError;
+    ExpectSameGame(g, r, kDBVersion38);
+  }
 
-  // Longer body: appended at the end.
-  TGame longer = MakeGame(7, true);
-  ASSERT_TRUE(WriteGame(longer, 2, db, false)) << db.LastError;
-  EXPECT_EQ(longer.Header.Offset, mainSize);
-  EXPECT_EQ(SizeOf(base + ".abm"), mainSize + longer.Header.Length);
-  EXPECT_EQ(SizeOf(base + ".abd"), 3 * kIndexRecordSize);
-
-  // The neighbours are untouched; game 2 is the new one.
+  // The neighbours are untouched.
   TGame r;
   for (int n : {1, 3}) {
     ASSERT_TRUE(ReadGame(db, n, false, -1, r)) << db.LastError;
     ExpectSameGame(games[n - 1], r, kDBVersion38);
   }
-  ASSERT_TRUE(ReadGame(db, 2, false, -1, r)) << db.LastError;
-  ExpectSameGame(longer, r, kDBVersion38);
 
   // A game number that does not exist is not created.
+  TGame longer = MakeGame(7, true);
   EXPECT_FALSE(WriteGame(longer, 5, db, false));
   EXPECT_EQ(SizeOf(base + ".abd"), 3 * kIndexRecordSize);
 }
@@ -1078,7 +1091,7 @@ TEST(QuorlinDb, InfoListAndCheckReadWithoutWriting) {
   Patch(base + ".abd", 2 * kIndexRecordSize + 84, Le32(1));
   EXPECT_EQ(test::RunQuorlin("db check " + base + ".abd", out), 1) << out;
   EXPECT_NE(out.find("game 3: checksum mismatch"), std::string::npos) << out;
-  EXPECT_EQ(test::RunQuorlin("db info " + (dir / "none.abd").string(), out), 1) << out;
+  EXPECT_EQ(test::RunQuorlin("db info " + (dir / "none.abd").string(), out), 2) << out;
   EXPECT_EQ(test::RunQuorlin("db frobnicate " + base + ".abd", out), 2) << out;
 }
 

@@ -64,7 +64,7 @@ struct Case {
 
 class MoveTextCase : public ::testing::TestWithParam<Case> {};
 
-TEST_P(MoveTextCase, ReadsAsSpecified) {
+TEST_P(MoveTextCase, ReadsIntoTheTree) {
   TGame g = NewGame(kRussian);
   std::string text = GetParam().text;
   bool stop = false;

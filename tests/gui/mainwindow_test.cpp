@@ -22,6 +22,7 @@
 #include "app/gamenavigation.h"
 #include "app/settings.h"
 #include "app/translations.h"
+#include "gui_sandbox.h"
 #include "rules/fen.h"
 #include "rules/notation.h"
 
@@ -549,19 +550,7 @@ class MainWindowTest : public QObject {
 int main(int argc, char** argv) {
   // Everything the program writes goes to a private folder.
   QTemporaryDir sandbox;
-  const QByteArray home = (sandbox.path() + "/home").toUtf8();
-  QDir().mkpath(sandbox.path() + "/home/Documents");
-  QDir().mkpath(sandbox.path() + "/tmp");
-  qputenv("HOME", home);
-  qputenv("XDG_CONFIG_HOME", home + "/.config");
-  qputenv("XDG_DATA_HOME", home + "/.local/share");
-  qputenv("XDG_CACHE_HOME", home + "/.cache");
-  QDir().mkpath(sandbox.path() + "/runtime");
-  QFile::setPermissions(sandbox.path() + "/runtime",
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  qputenv("XDG_RUNTIME_DIR", (sandbox.path() + "/runtime").toUtf8());
-  qputenv("TMPDIR", (sandbox.path() + "/tmp").toUtf8());
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  test::PointHomeAt(sandbox);
   QApplication qapp(argc, argv);
   MainWindowTest test;
   return QTest::qExec(&test, argc, argv);

@@ -49,6 +49,7 @@ struct TBadInput {
   std::string args;     // after "quorlin"; MISSING stands for a path that does not exist
   int status;
   const char* message;  // part of the first line of standard error
+  bool usageFollows = true;  // a wrong argument (status 2) is followed by the usage
 };
 
 void PrintTo(const TBadInput& b, std::ostream* os) { *os << b.args; }
@@ -69,7 +70,7 @@ TEST_P(CommandErrors, NamesTheProblemOnStandardErrorAndExitsNonZero) {
   EXPECT_EQ(lines[0].rfind(std::string("quorlin ") + b.command + ": ", 0), 0u) << r.err;
   EXPECT_NE(lines[0].find(b.message), std::string::npos) << r.err;
   // Wrong arguments are followed by the command's usage.
-  if (b.status == 2) {
+  if (b.status == 2 && b.usageFollows) {
     EXPECT_NE(r.err.find(std::string("usage: ") + b.command), std::string::npos) << r.err;
   }
 }
@@ -78,6 +79,7 @@ TEST_P(CommandErrors, NamesTheProblemOnStandardErrorAndExitsNonZero) {
 INSTANTIATE_TEST_SUITE_P(
     MissingValue, CommandErrors,
     testing::Values(TBadInput{"analyse", "analyse russian a.eng --time", 2, "--time needs a value"},
+                    TBadInput{"ballots", "ballots build lists --out", 2, "--out needs a value"},
                     TBadInput{"analyse", "analyse russian a.eng --depth --fen x", 2, "--depth needs a value"},
                     TBadInput{"bench", "bench --depth", 2, "--depth needs a value"},
                     TBadInput{"book", "book show a.cbk russian --fen", 2, "--fen needs a value"},
@@ -96,11 +98,18 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput{"pdn", "pdn import a.pdn b.abd --variant", 2, "--variant needs a value"},
                     TBadInput{"pdn", "pdn export a.abd -o", 2, "-o needs a value"},
                     TBadInput{"perft", "perft russian 3 --fen --bulk", 2, "--fen needs a value"},
-                    TBadInput{"play", "play --seconds", 2, "--seconds needs a value"}));
+                    TBadInput{"play", "play --seconds", 2, "--seconds needs a value"},
+                    TBadInput{"problems", "problems make russian --out p.abd --ed", 2, "--ed needs a value"},
+                    TBadInput{"problems", "problems check p.abd --ed --x", 2, "--ed needs a value"},
+                    TBadInput{"selfplay", "selfplay russian a.eng --out g.abd --games", 2,
+                              "--games needs a value"},
+                    TBadInput{"speed", "speed russian a.eng --nodes --positions 2", 2, "--nodes needs a value"},
+                    TBadInput{"tune", "tune russian --engine a.eng --games", 2, "--games needs a value"}));
 
 INSTANTIATE_TEST_SUITE_P(
     UnknownFlag, CommandErrors,
     testing::Values(TBadInput{"analyse", "analyse russian a.eng --nodez 5", 2, "unknown option \"--nodez\""},
+                    TBadInput{"ballots", "ballots build lists --out b --force", 2, "unknown option \"--force\""},
                     TBadInput{"bench", "bench --deep 3", 2, "unknown option \"--deep\""},
                     TBadInput{"book", "book show a.cbk russian --fenn x", 2, "unknown option \"--fenn\""},
                     TBadInput{"db", "db list a.abd --all", 2, "unknown option \"--all\""},
@@ -116,24 +125,39 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput{"pdn", "pdn export a.abd -x", 2, "unknown option \"-x\""},
                     TBadInput{"perft", "perft russian 3 --bulky", 2, "unknown option \"--bulky\""},
                     TBadInput{"play", "play --fast", 2, "unknown option \"--fast\""},
+                    TBadInput{"problems", "problems make russian --edd x", 2, "unknown option \"--edd\""},
+                    TBadInput{"problems", "problems check p.abd --ed x --fix", 2, "unknown option \"--fix\""},
+                    TBadInput{"selfplay", "selfplay russian a.eng --game 2", 2, "unknown option \"--game\""},
+                    TBadInput{"speed", "speed russian a.eng --node 5", 2, "unknown option \"--node\""},
                     TBadInput{"start", "start russian --big", 2, "unknown option \"--big\""},
+                    TBadInput{"tune", "tune russian --game a.abd", 2, "unknown option \"--game\""},
                     TBadInput{"variants", "variants --all", 2, "unknown option \"--all\""}));
 
-// Files and folders that are not there: status 1 and no output after the error.
+// Files and folders that are not there: status 1 and no output after the error
+// (a database that `db` is asked about is the caller's mistake: status 2).
 INSTANTIATE_TEST_SUITE_P(
     MissingFile, CommandErrors,
     testing::Values(TBadInput{"analyse", "analyse russian MISSING.eng --depth 1", 1, "not found"},
+                    TBadInput{"ballots", "ballots build MISSING --out MISSING", 1, "no folder of ballot lists"},
                     TBadInput{"book", "book show MISSING.cbk russian", 1, "cannot open the opening book"},
                     TBadInput{"book", "book build MISSING.abd --variant russian --out MISSING.cbk", 1,
                               "do not all exist"},
-                    TBadInput{"db", "db info MISSING.abd", 1, "cannot open"},
+                    TBadInput{"db", "db info MISSING.abd", 2, "no such database", false},
+                    TBadInput{"db", "db show MISSING.abd 1", 2, "no such database", false},
                     TBadInput{"egdb", "egdb probe russian W:WKc1:BKh8 --folder MISSING", 1,
                               "endgame database folder"},
                     TBadInput{"engine", "engine check MISSING.eng", 1, "not found"},
                     TBadInput{"eval", "eval russian MISSING.eng", 1, "not found"},
                     TBadInput{"language", "language --check MISSING.txt", 1, "no such file"},
                     TBadInput{"pdn", "pdn export MISSING.abd", 1, "cannot open"},
-                    TBadInput{"pdn", "pdn import MISSING.pdn MISSING.abd", 1, "cannot read"}));
+                    TBadInput{"pdn", "pdn import MISSING.pdn MISSING.abd", 1, "cannot read"},
+                    TBadInput{"problems", "problems make russian --ed MISSING --out MISSING.abd", 1,
+                              "no Russian endgame databases"},
+                    TBadInput{"problems", "problems check MISSING.abd --ed MISSING", 1, "cannot open"},
+                    TBadInput{"selfplay", "selfplay russian MISSING.eng --out MISSING.abd", 1, "not found"},
+                    TBadInput{"speed", "speed russian MISSING.eng", 1, "not found"},
+                    TBadInput{"tune", "tune russian --games MISSING.abd --engine MISSING.eng --out MISSING", 1,
+                              "not found"}));
 
 TEST(CommandErrors, AFolderWithoutDatabasesOfTheVariantIsAnError) {
   const TRun r = RunApart("egdb probe russian W:WKc1:BKh8 --folder " + test::FreshDir("emptyed").string());
@@ -158,7 +182,7 @@ TEST(CommandHelp, EveryHelpLineFitsEightyColumns) {
   const TRun all = RunApart("help");
   ASSERT_EQ(all.status, 0) << all.err;
   const std::vector<std::string> names = CommandNames(all.out);
-  ASSERT_GE(names.size(), 15u) << all.out;
+  ASSERT_GE(names.size(), 20u) << all.out;
   for (const std::string& l : Lines(all.out)) EXPECT_LE(l.size(), 80u) << l;
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
