@@ -10,6 +10,7 @@
 #include "app/folders.h"
 #include "app/log.h"
 #include "app/settings.h"
+#include "app/shippeddata.h"
 #include "app/translations.h"
 #include "download/enginesupdate.h"
 #include "engine/book.h"
@@ -71,6 +72,12 @@ void TApplication::Startup() {
   WriteLog(".", false);
   WriteLog("Program started.", false);
   if (!update.Message.empty()) WriteLog(update.Message);
+  // The shipped books and example database, copied where the program reads
+  // them when the user's data folder lacks them (the first start).
+  const TShippedDataReport shipped = InstallShippedData(ProgramFolder, DataFolder);
+  if (!shipped.Copied.empty())
+    WriteLog(std::to_string(shipped.Copied.size()) + " shipped files copied into " + DataFolder, false);
+  for (const std::string& error : shipped.Errors) WriteLog(error);
 
   LoadSettings([this] {
     const std::string& path = Settings.Database;

@@ -1,6 +1,7 @@
 #include "app/movelist.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "common/text.h"
 #include "rules/notation.h"
@@ -143,45 +144,111 @@ class TLayout {
     }
   }
 
+  // One line being laid out: where it has got to and, while one of its
+  // branch points shows its variations as blocks, which block is open.
+  struct TLineWalk {
+    int node, indent, level, ply;
+    bool needNumber;
+    int branch = -1;  // node whose variations are open as blocks, -1 none
+    int block = 0;    // index among that node's children of the open block
+  };
+
+  // Lays out the line after `node` with its variations. Variations nest as
+  // deep as a stored game does, so the open lines are kept on a list of their
+  // own rather than on the call stack.
   void AddLine(int node, int indent, int level, int ply, bool needNumber) {
+    std::vector<TLineWalk> open{{node, indent, level, ply, needNumber}};
+    TChildList kids;
+    while (!open.empty()) {
+      TLineWalk& w = open.back();
+      if (w.branch >= 0) {
+        if (!NextBlock(w, kids)) continue;
+        const TLineWalk child = OpenBlock(w, kids);
+        open.push_back(child);
+        continue;
+      }
+      if (!StepLine(w, kids)) {
+        open.pop_back();
+        continue;
+      }
+      if (w.branch >= 0) open.push_back(OpenBlock(w, kids));
+    }
+  }
+
+  // Places the next move of line `w` and its inline variations; at a branch
+  // point whose variations need blocks, marks the first block open. False at
+  // the end of the line.
+  bool StepLine(TLineWalk& w, TChildList& kids) {
+    const bool problem = (game_.Header.Medals & 1) != 0;
+    if (problem && w.node == game_.CurMovPos) return false;
+    const int count = GetChildren(game_, w.node, kids);
+    if (count == 0) return false;
+    const TChildList children = kids;
+    const int first = children[0];
+    AddMoveItem(first, w.level, w.indent, w.needNumber, w.ply);
+    if (count == 1) {
+      w.needNumber = false;
+      w.node = first;
+      ++w.ply;
+      return true;
+    }
+    bool allStraight = true;
+    for (int j = 1; j < count && allStraight; ++j) allStraight = IsStraight(children[j]);
+    if (allStraight && w.level == kAttribVariation) {
+      // Straight alternatives inside a variation stay on its line in
+      // parentheses; being straight, they hold no variations themselves.
+      Store("(", kAttribInline, 0, 0, w.indent);
+      for (int j = 1; j < count; ++j) {
+        if (j > 1) Store(";", kAttribInline, 0, 0, w.indent);
+        AddMoveItem(children[j], kAttribInline, w.indent, true, w.ply);
+        AddStraightLine(children[j], w.indent, w.ply + 1);
+      }
+      Store(")", kAttribInline, 0, 0, w.indent);
+      w.needNumber = true;
+      w.node = first;
+      ++w.ply;
+      return true;
+    }
+    ++line_;
+    w.branch = w.node;
+    w.block = 1;
+    kids = children;
+    return true;
+  }
+
+  // Opens block `w.block` of the branch point: its bracket, its first move,
+  // and the walk of the rest of it.
+  TLineWalk OpenBlock(const TLineWalk& w, const TChildList& kids) {
+    const int blockIndent = w.indent + kVariationIndent;
+    const int start = kids[w.block];
+    x_ = blockIndent;
+    Store("[", kAttribVariation, 0, 0, blockIndent);
+    AddMoveItem(start, kAttribVariation, blockIndent, true, w.ply);
+    return {start, blockIndent, kAttribVariation, w.ply + 1, false};
+  }
+
+  // Closes the block just laid out; true with `kids` filled when the branch
+  // point has another, else the line goes on after the branch point's main move.
+  bool NextBlock(TLineWalk& w, TChildList& kids) {
+    Store("]", kAttribVariation, 0, 0, w.indent + kVariationIndent);
+    ++line_;
+    x_ = w.indent;
+    const int count = GetChildren(game_, w.branch, kids);
+    if (++w.block < count) return true;
+    w.needNumber = true;
+    w.node = kids[0];
+    ++w.ply;
+    w.branch = -1;
+    return false;
+  }
+
+  // A variation without branches, on the current line.
+  void AddStraightLine(int node, int indent, int ply) {
     const bool problem = (game_.Header.Medals & 1) != 0;
     TChildList kids;
-    for (;;) {
-      if (problem && node == game_.CurMovPos) return;
-      const int count = GetChildren(game_, node, kids);
-      if (count == 0) return;
-      const TChildList children = kids;
-      const int first = children[0];
-      AddMoveItem(first, level, indent, needNumber, ply);
-      if (count == 1) {
-        needNumber = false;
-      } else {
-        bool allStraight = true;
-        for (int j = 1; j < count && allStraight; ++j) allStraight = IsStraight(children[j]);
-        if (allStraight && level == kAttribVariation) {
-          Store("(", kAttribInline, 0, 0, indent);
-          for (int j = 1; j < count; ++j) {
-            if (j > 1) Store(";", kAttribInline, 0, 0, indent);
-            AddMoveItem(children[j], kAttribInline, indent, true, ply);
-            AddLine(children[j], indent, kAttribInline, ply + 1, false);
-          }
-          Store(")", kAttribInline, 0, 0, indent);
-        } else {
-          ++line_;
-          for (int j = 1; j < count; ++j) {
-            x_ = indent + kVariationIndent;
-            Store("[", kAttribVariation, 0, 0, indent + kVariationIndent);
-            AddMoveItem(children[j], kAttribVariation, indent + kVariationIndent, true, ply);
-            AddLine(children[j], indent + kVariationIndent, kAttribVariation, ply + 1, false);
-            Store("]", kAttribVariation, 0, 0, indent + kVariationIndent);
-            ++line_;
-            x_ = indent;
-          }
-        }
-        needNumber = true;
-      }
-      node = first;
-      ++ply;
+    for (; !(problem && node == game_.CurMovPos) && GetChildren(game_, node, kids) > 0; ++ply) {
+      node = kids[0];
+      AddMoveItem(node, kAttribInline, indent, false, ply);
     }
   }
 

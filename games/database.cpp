@@ -710,7 +710,8 @@ bool AppendBody(TGame& game, int n, TQuorlinDB& db, bool sync) {
 }
 
 // Writes index record n, or holds it back in the batch. A failed append leaves
-// no half record at the end.
+// no half record at the end; a failed replacement puts the old record back, so
+// a write cut short (a full disk) never leaves a torn record behind.
 bool WriteRecord(const TGameHeader& h, int n, bool append, bool batched, TQuorlinDB& db) {
   uint8_t raw[kIndexRecordSize];
   PackIndexRecord(h, raw);
@@ -720,10 +721,18 @@ bool WriteRecord(const TGameHeader& h, int n, bool append, bool batched, TQuorli
   }
   std::string err;
   const int64_t recordPos = static_cast<int64_t>(n - 1) * kIndexRecordSize;
+  uint8_t old[kIndexRecordSize];
+  if (!append && !db.DBIdx.ReadAt(recordPos, old, kIndexRecordSize, err)) {
+    db.LastError = GameRef(db.DBNameIdx, n) + "index record not read: " + err;
+    return false;
+  }
   if (!db.DBIdx.WriteAt(recordPos, raw, kIndexRecordSize, err) || (db.SyncWrites && !db.DBIdx.Sync(err))) {
     db.LastError = GameRef(db.DBNameIdx, n) + "index record not written: " + err;
     std::string ignored;
-    if (append) db.DBIdx.Truncate(recordPos, ignored);
+    if (append)
+      db.DBIdx.Truncate(recordPos, ignored);
+    else if (db.DBIdx.WriteAt(recordPos, old, kIndexRecordSize, ignored) && db.SyncWrites)
+      db.DBIdx.Sync(ignored);
     return false;
   }
   return true;

@@ -137,8 +137,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
     };
     std::optional<std::string> v;
     if (a == "--screenshot" || a == "--variant" || a == "--fen" || a == "--moves" || a == "--size" ||
-        a == "--board" || a == "--pieces" || a == "--analyse" || a == "--measure-latency" || a == "--window" ||
-        a == "--db" || a == "--measure-db") {
+        a == "--board" || a == "--pieces" || a == "--analyse" || a == "--measure-latency" ||
+        a == "--window" || a == "--db" || a == "--measure-db") {
       v = value();
       if (!v) return std::nullopt;
     }
@@ -223,7 +223,12 @@ bool SetUpPosition(TApplication& app, const TOptions& o) {
       g.Params = params;
       g.Header.TypeOfGame = static_cast<uint8_t>(type);
       int side = 0;
-      ParseFEN(params, o.fen, g.StartBoard, side);
+      std::string why;
+      if (!ReadFEN(params, o.fen, g.StartBoard, side, why)) {
+        std::cerr << "quorlin-draughts: --fen: " << why << "\n";
+        ok = false;
+        return;
+      }
       g.Header.FirstMove = side ? TDColor::black : TDColor::white;
       ShowNode(g, 0);
     }
@@ -364,10 +369,10 @@ int MeasureLatency(TApplication& app, MainWindow& w, const TOptions& o) {
     std::cout << "no ticks measured\n";
     return 1;
   }
-  std::printf("engines idle:     %zu ticks, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms\n", idle.ticks,
-              idle.mean, idle.p99, idle.max);
-  std::printf("engines thinking: %zu ticks, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms\n", busy.ticks,
-              busy.mean, busy.p99, busy.max);
+  std::printf("engines idle:     %zu ticks, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms\n",
+              idle.ticks, idle.mean, idle.p99, idle.max);
+  std::printf("engines thinking: %zu ticks, gap mean %.1f ms, 99th percentile %.1f ms, max %.1f ms\n",
+              busy.ticks, busy.mean, busy.p99, busy.max);
   std::printf("longest tick %.1f ms; %u cores; root moves %d\n", longestWork,
               std::thread::hardware_concurrency(), searching);
   return 0;
@@ -384,7 +389,8 @@ int main(int argc, char** argv) {
   const TOptions& o = *options;
   const bool tool = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || o.measureStartup ||
                     !o.measureDb.empty();
-  const bool offscreen = !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || !o.measureDb.empty();
+  const bool offscreen =
+      !o.screenshot.empty() || o.measureLatency > 0 || o.checkExports || !o.measureDb.empty();
   if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (o.checkExports) {
     InitRules();
@@ -419,7 +425,8 @@ int main(int argc, char** argv) {
   int rc = 0;
   if (!o.screenshot.empty() && !o.window.empty()) {
     rc = SetUpPosition(app, o) ? WindowScreenshot(w, o.window, o.db, o.screenshot, o.sizeGiven ? o.width : 0,
-                                                    o.sizeGiven ? o.height : 0) : 2;
+                                                  o.sizeGiven ? o.height : 0)
+                               : 2;
   } else if (!o.screenshot.empty()) {
     rc = Screenshot(app, w, o);
   } else if (!o.measureDb.empty()) {

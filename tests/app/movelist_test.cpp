@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/analysisdisplay.h"
 #include "app/evalgraph.h"
 #include "app/gamenavigation.h"
+#include "rules/fen.h"
 #include "rules/movegen.h"
 #include "rules/notation.h"
 
@@ -117,6 +120,33 @@ TEST_F(GameFixture, MainLineBranchesOpenBlocksAndBlockBranchesStayInline) {
   ASSERT_NE(side, nullptr);
   EXPECT_EQ(side->attrib, kAttribInline);
   EXPECT_EQ(side->line, open->line);
+}
+
+TEST_F(GameFixture, VariationsNestedTenThousandDeepAreLaidOut) {
+  // Two kings shuffling in opposite corners: at every ply the main move ends
+  // its line and the alternative branches again, so each block holds the next.
+  constexpr int kLevels = 10000;
+  int side = 0;
+  std::string error;
+  ASSERT_TRUE(ReadFEN(game.Params, "W:WKa1:BKh2", game.StartBoard, side, error)) << error;
+  ShowNode(game, 0);
+  int node = 0;
+  for (int i = 0; i < kLevels; ++i) {
+    const bool white = i % 2 == 0;
+    const bool home = (i / 2) % 2 == 0;
+    Add(node, white ? (home ? "a1-c3" : "b2-c3") : (home ? "h2-g3" : "g1-f2"));
+    node = Add(node, white ? (home ? "a1-b2" : "b2-a1") : (home ? "h2-g1" : "g1-h2"));
+  }
+  const TMoveList l = BuildMoveList(game, 1000, FixedWidth);
+  EXPECT_EQ(std::count_if(l.Items.begin(), l.Items.end(), [](const auto& it) { return it.Text == "["; }),
+            kLevels - 1);
+  EXPECT_EQ(std::count_if(l.Items.begin(), l.Items.end(), [](const auto& it) { return it.Text == "]"; }),
+            kLevels - 1);
+  const TMoveListItem* deepest = nullptr;
+  for (const auto& it : l.Items)
+    if (it.moverel == node) deepest = &it;
+  ASSERT_NE(deepest, nullptr);
+  EXPECT_GE(deepest->posstart, (kLevels - 1) * kVariationIndent) << "the innermost move sits in the innermost block";
 }
 
 TEST_F(GameFixture, LongCommentWrapsAtBlanksAndIsNotSelectable) {

@@ -145,8 +145,9 @@ std::vector<TOperation> Operations(const std::vector<TGame>& fresh) {
                      return std::string("reported done, game not replaced");
                    return KeptGames(b, a, 3, longGame, 0, nullptr);
                  },
-                 "when the index record of a replaced game is written only in part (the disk full), "
-                 "WriteGame leaves the torn record instead of putting the old one back"});
+                 "the index record of a replaced game is written only in part (the disk full) and "
+                 "the old record cannot be put back while every write fails; a disk that refuses "
+                 "even overwrites inside the file needs a journal of the index"});
   ops.push_back(
       {"rewrite in place", nullptr,
        [=](TQuorlinDB& db) {
@@ -154,8 +155,9 @@ std::vector<TOperation> Operations(const std::vector<TGame>& fresh) {
          return WriteGame(g, 1, db, true);
        },
        [=](const auto& b, const auto& a, bool) { return KeptGames(b, a, 1, shortGame, 0, nullptr); },
-       "WriteGame overwrites the old body in place before the index record changes, so an "
-       "interruption between the two leaves a record whose checksum matches neither body"});
+       "the index record of the replaced game is written only in part (the disk full) and "
+       "the old record cannot be put back while every write fails; a disk that refuses even "
+       "overwrites inside the file needs a journal of the index"});
   ops.push_back({"delete mark", nullptr, [](TQuorlinDB& db) { return SetDeletedMark(db, 2, 2); },
                  [](const auto& b, const auto& a, bool done) {
                    std::vector<TGame> marked = b;

@@ -544,6 +544,15 @@ class MainWindowTest : public QObject {
     QVERIFY(bad.waitForFinished(30000));
     QCOMPARE(bad.exitCode(), 2);
     QVERIFY(QString::fromUtf8(bad.readAllStandardError()).contains("WIDTHxHEIGHT"));
+    // A malformed position is refused with the FEN reader's own message.
+    QFile::remove(out);
+    QProcess badFen;
+    badFen.start(QString::fromStdString(ProgramFolder) + "quorlin-draughts",
+                 {"--screenshot", out, "--fen", "W:W99"});
+    QVERIFY(badFen.waitForFinished(30000));
+    QCOMPARE(badFen.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(badFen.readAllStandardError()).contains("--fen: column 4"));
+    QVERIFY(!QFile::exists(out));
   }
 };
 
