@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "app/wiremove.h"
+#include "common/text.h"
 
 namespace quorlin {
 
@@ -33,10 +34,7 @@ std::string Name(const std::string& name) {
 
 std::string Colour(char c) { return std::string(1, c == 'Z' ? 'Z' : 'W'); }
 
-std::string TrimRight(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
+std::string TrimRight(const std::string& s) { return std::string(TrimRightView(s, " ")); }
 
 // Reads the fixed-width fields of one message, left to right; the first
 // failure is kept with the field's name.

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "common/text.h"
+
 namespace quorlin {
 
 std::string ProgramFolder;
@@ -39,12 +41,7 @@ std::string EnvOrEmpty(const char* name) {
   return v ? std::string(v) : std::string();
 }
 
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r");
-  return s.substr(b, e - b + 1);
-}
+std::string TrimSettingText(const std::string& s) { return std::string(TrimView(s, " \t\r")); }
 
 // Removes the shell quoting used by xdg-user-dirs: double quotes around the
 // value and backslash escapes inside them.
@@ -90,12 +87,12 @@ std::optional<std::string> ParseUserDirsDocuments(const std::string& fileText, c
   std::istringstream in(fileText);
   std::string line;
   while (std::getline(in, line)) {
-    line = Trim(line);
+    line = TrimSettingText(line);
     if (line.empty() || line[0] == '#') continue;
     const auto eq = line.find('=');
     if (eq == std::string::npos) continue;
-    if (Trim(line.substr(0, eq)) != "XDG_DOCUMENTS_DIR") continue;
-    std::string value = Unquote(Trim(line.substr(eq + 1)));
+    if (TrimSettingText(line.substr(0, eq)) != "XDG_DOCUMENTS_DIR") continue;
+    std::string value = Unquote(TrimSettingText(line.substr(eq + 1)));
     std::string rest;
     if (value.rfind("${HOME}", 0) == 0) {
       rest = value.substr(7);

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "common/text.h"
+
 namespace quorlin {
 
 namespace {
@@ -13,11 +15,7 @@ int CharacterCount(const std::string& text) {
   return n;
 }
 
-std::string Trimmed(const std::string& s) {
-  const size_t a = s.find_first_not_of(" \t");
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
-}
+std::string Trimmed(const std::string& s) { return std::string(TrimView(s, " \t")); }
 
 // A whole number 0..max typed in a box; an empty box is 0.
 bool ParseWhole(const char* field, const std::string& typed, int max, int& value, std::string& error) {

@@ -12,13 +12,13 @@
 #include <string>
 #include <utility>
 
-#include "rules/utf8.h"
+#include "common/bytes.h"
+#include "common/text.h"
 
 namespace quorlin {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kBad = 0xFFFFFFFF;  // marks an undecodable unit before line splitting
 constexpr size_t kMaxFileSize = 16u << 20;
 constexpr size_t kMaxWarnings = 20;
@@ -74,19 +74,12 @@ std::u32string DecodeUtf8(std::string_view s) {
   return out;
 }
 
-std::u32string DecodeUtf16(const char16_t* units, size_t n) {
+std::u32string DecodeUtf16(std::u16string_view units) {
   std::u32string out;
-  out.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    const char16_t u = units[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      out += 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00);
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      out += kBad;
-    } else {
-      out += u;
-    }
+  out.reserve(units.size());
+  for (size_t i = 0; i < units.size();) {
+    char32_t cp;
+    out += quorlin::DecodeUtf16(units, i, cp) ? cp : kBad;
   }
   return out;
 }
@@ -104,11 +97,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+// Settings values keep their other control characters; only blanks go.
+std::string_view TrimBlanks(std::string_view s) { return TrimView(s, " \t"); }
 
 std::string OneLine(std::string_view s) {
   std::string out(s);
@@ -134,7 +124,7 @@ std::string_view Unquote(std::string_view v) {
 }
 
 bool ParseInt(std::string_view s, int& out) {
-  s = Trim(s);
+  s = TrimBlanks(s);
   bool neg = false;
   if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
     neg = s[0] == '-';
@@ -198,14 +188,7 @@ class WarningList {
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (char32_t cp : DecodeUtf8(text)) AppendUtf16(out, cp == kBad ? kReplacement : cp);
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char32_t cp : DecodeUtf16(text.data(), text.size())) AppendUtf8(out, cp == kBad ? kReplacement : cp);
+  for (char32_t cp : DecodeUtf8(text)) AppendUtf16(out, cp == kBad ? kReplacementChar : cp);
   return out;
 }
 
@@ -262,10 +245,10 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
     const size_t count = (bytes.size() - start) / 2;
     std::u16string units(count, u'\0');
     for (size_t i = 0; i < count; ++i) {
-      const unsigned char a = ub(start + 2 * i), b = ub(start + 2 * i + 1);
-      units[i] = enc == Enc::Utf16LE ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
+      const uint16_t u = GetLE16(bytes.data() + start + 2 * i);
+      units[i] = enc == Enc::Utf16LE ? char16_t(u) : char16_t(u >> 8 | u << 8);
     }
-    text = DecodeUtf16(units.data(), units.size());
+    text = DecodeUtf16(units);
   }
   const bool oddLength = enc != Enc::Utf8 && (bytes.size() - start) % 2 != 0;
 
@@ -282,7 +265,7 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
       char32_t cp = text[k];
       if (cp == kBad) {
         badText = true;
-        cp = kReplacement;
+        cp = kReplacementChar;
       } else if ((cp < 0x20 && cp != U'\t') || cp == 0x7F) {
         control = true;
       } else if (cp == 0xFEFF) {
@@ -294,7 +277,7 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
     if (pos < text.size() && text[pos] == U'\r') ++pos;
     if (pos < text.size() && text[pos] == U'\n' && (pos == 0 || text[pos - 1] == U'\r' || end == pos)) ++pos;
 
-    const std::string_view l = Trim(line);
+    const std::string_view l = TrimBlanks(line);
     if (l.empty() && !badText && !control) continue;
     if (control) {
       warnings.Add(lineNo, "line with control characters skipped");
@@ -320,7 +303,7 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
       } else {
         name = name.substr(0, close);
       }
-      name = Trim(name);
+      name = TrimBlanks(name);
       current = FindSection(name);
       if (!current) {
         sections_.push_back({std::string(name), {}});
@@ -329,7 +312,8 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
       continue;
     }
     const auto eq = l.find('=');
-    const std::string_view key = eq == std::string_view::npos ? std::string_view() : Trim(l.substr(0, eq));
+    const std::string_view key =
+        eq == std::string_view::npos ? std::string_view() : TrimBlanks(l.substr(0, eq));
     if (key.empty()) {
       warnings.Add(lineNo, eq == std::string_view::npos
                                ? "line is neither a section, a key nor a comment; skipped"
@@ -346,7 +330,7 @@ std::vector<TIniWarning> TIniFile::LoadFromBytes(const std::string& bytes, const
       warnings.Add(lineNo, "key \"" + std::string(key) + "\" repeated; the first value is used");
       continue;
     }
-    current->Entries.push_back({std::string(key), std::string(Unquote(Trim(l.substr(eq + 1))))});
+    current->Entries.push_back({std::string(key), std::string(Unquote(TrimBlanks(l.substr(eq + 1))))});
   }
   if (oddLength) {
     // The stray byte sits on the line after the last line break.
@@ -374,8 +358,9 @@ std::string TIniFile::SaveToBytes() const {
   }
   std::string bytes = "\xFF\xFE";
   for (char16_t u : Utf8ToUtf16(text)) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
+    char le[2];
+    PutLE16(le, u);
+    bytes.append(le, 2);
   }
   return bytes;
 }
@@ -483,7 +468,7 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
   if (!e) return def;
   int v;
   if (ParseInt(e->Value, v)) return v != 0;
-  const std::string_view t = Trim(e->Value);
+  const std::string_view t = TrimBlanks(e->Value);
   for (const char* yes : {"true", "yes", "on"}) {
     if (EqualsNoCase(t, yes)) return true;
   }
@@ -494,8 +479,8 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string sectionName(Trim(OneLine(section)));
-  const std::string keyName(Trim(OneLine(key)));
+  const std::string sectionName(TrimBlanks(OneLine(section)));
+  const std::string keyName(TrimBlanks(OneLine(key)));
   Section* s = FindSection(sectionName);
   if (!s) {
     sections_.push_back({sectionName, {}});

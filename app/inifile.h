@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text.h"
+
 namespace quorlin {
 
 struct TIniWarning {
@@ -90,9 +92,8 @@ class TIniFile {
   std::vector<Section> sections_;
 };
 
-// UTF-8 <-> UTF-16 with surrogate pairs. Invalid input (bad UTF-8 bytes,
-// unpaired surrogates) becomes U+FFFD.
+// UTF-8 to UTF-16 with surrogate pairs; every maximal invalid part of the
+// UTF-8 becomes one U+FFFD. The way back is Utf16ToUtf8 (common/text.h).
 std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace quorlin

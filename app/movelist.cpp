@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/text.h"
 #include "rules/notation.h"
 
 namespace quorlin {
@@ -21,12 +22,7 @@ bool IsBreakChar(char c) {
   return kBreaks.find(c) != std::string::npos;
 }
 
-std::string Trim(const std::string& s) {
-  const size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return "";
-  const size_t b = s.find_last_not_of(' ');
-  return s.substr(a, b - a + 1);
-}
+std::string TrimSpaces(const std::string& s) { return std::string(TrimView(s, " ")); }
 
 // Byte length of the UTF-8 character starting at s[i].
 size_t CharLength(const std::string& s, size_t i) {
@@ -74,7 +70,7 @@ class TLayout {
     for (char& ch : c) {
       if (static_cast<unsigned char>(ch) < 0x20) ch = ' ';
     }
-    c = Trim(c);
+    c = TrimSpaces(c);
     while (!c.empty()) {
       const int room = usable_ - x_;
       // Longest start that fits, found by bisection over character boundaries.
@@ -106,9 +102,9 @@ class TLayout {
           }
         }
       }
-      const std::string word = Trim(c.substr(0, take));
+      const std::string word = TrimSpaces(c.substr(0, take));
       if (!word.empty()) Place(word, kAttribComment, kCommentNode, 0, Width(word, kAttribComment));
-      c = Trim(c.substr(take));
+      c = TrimSpaces(c.substr(take));
       if (!c.empty()) {
         ++line_;
         x_ = indent;

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/translations.h"
+#include "common/text.h"
 #include "rules/fen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
@@ -10,12 +11,6 @@
 namespace quorlin {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  const size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
-}
 
 bool IsFenTagName(const std::string& name) { return name == "FEN" || name == "Posizione"; }
 
@@ -75,7 +70,7 @@ TFenImport SetupImportFEN(TGame& game, const std::string& clipboard, std::string
   bool tagLines = false;
   std::istringstream lines(clipboard);
   for (std::string line; std::getline(lines, line) && fen.empty();) {
-    line = Trim(line);
+    line = std::string(TrimView(line, " \t\r\n"));
     if (line.empty() || line[0] != '[') continue;
     tagLines = true;
     std::string name, value;
@@ -90,7 +85,7 @@ TFenImport SetupImportFEN(TGame& game, const std::string& clipboard, std::string
   }
   if (fen.empty()) {
     if (tagLines) return TFenImport::Ignored;
-    const std::string text = Trim(clipboard);
+    const std::string text(TrimView(clipboard, " \t\r\n"));
     if (!LooksLikeFen(text)) {
       error = "The clipboard holds no FEN position (a line such as [FEN \"W:W21,22:B1,2\"]).";
       return TFenImport::Error;

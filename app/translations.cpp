@@ -11,7 +11,8 @@
 #include <utility>
 
 #include "app/folders.h"
-#include "rules/utf8.h"
+#include "common/bytes.h"
+#include "common/text.h"
 
 namespace quorlin {
 
@@ -401,109 +402,28 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-constexpr uint32_t kReplacement = 0xFFFD;
-
 // UTF-16 code units (2 bytes each, given byte order) to UTF-8. An unpaired
 // surrogate or an odd last byte gives U+FFFD, or fails when `strict`.
 bool Utf16ToUtf8(std::string_view bytes, bool bigEndian, bool strict, std::string& out) {
   out.clear();
-  const size_t units = bytes.size() / 2;
-  auto unit = [&](size_t i) -> uint32_t {
-    const auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
-    const auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
-    return static_cast<uint32_t>(lo | (hi << 8));
-  };
-  for (size_t i = 0; i < units; ++i) {
-    const uint32_t u = unit(i);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      const uint32_t v = unit(i + 1);
-      if (v >= 0xDC00 && v <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    if (u >= 0xD800 && u <= 0xDFFF) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    const uint16_t u = GetLE16(bytes.data() + 2 * i);
+    units[i] = static_cast<char16_t>(bigEndian ? (u >> 8 | u << 8) : u);
+  }
+  for (size_t i = 0; i < units.size();) {
+    char32_t cp;
+    if (!DecodeUtf16(units, i, cp)) {
       if (strict) return false;
-      AppendUtf8(out, kReplacement);
-    } else {
-      AppendUtf8(out, u);
+      cp = kReplacementChar;
     }
+    AppendUtf8(out, cp);
   }
   if (bytes.size() % 2 != 0) {
     if (strict) return false;
-    AppendUtf8(out, kReplacement);
+    AppendUtf8(out, kReplacementChar);
   }
   return true;
-}
-
-// Well-formed UTF-8 with every malformed sequence replaced by U+FFFD.
-std::string SanitizeUtf8(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    int extra = -1;
-    uint32_t cp = 0;
-    if (b0 < 0x80) {
-      extra = 0, cp = b0;
-    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-      extra = 1, cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      extra = 2, cp = b0 & 0x0F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      extra = 3, cp = b0 & 0x07;
-    }
-    bool ok = extra >= 0;
-    if (ok) {
-      for (int k = 1; k <= extra; ++k) {
-        if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-          ok = false;
-          break;
-        }
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-      }
-    }
-    static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (ok && (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (ok) {
-      out.append(s.substr(i, extra + 1));
-      i += extra + 1;
-    } else {
-      AppendUtf8(out, kReplacement);
-      ++i;
-    }
-  }
-  return out;
-}
-
-// Splits at CR LF, lone CR or lone LF; a final line break ends the last line
-// rather than starting an empty one.
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
-}
-
-// Removes leading and trailing blanks and control characters.
-std::string_view Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
@@ -525,8 +445,7 @@ class TableReader {
   bool Count(const char* what, uint32_t& value) {
     if (bytes_.size() - pos_ < 4)
       return Fail("truncated: " + std::string(what) + " expected at offset " + std::to_string(pos_));
-    value = 0;
-    for (int k = 3; k >= 0; --k) value = (value << 8) | static_cast<unsigned char>(bytes_[pos_ + k]);
+    value = GetLE32(bytes_.data() + pos_);
     pos_ += 4;
     return true;
   }
@@ -600,7 +519,7 @@ bool ParseTable(const std::string& bytes, const std::string& file, TLanguageTabl
 // Whole decimal integer with optional blanks around it and an optional sign. A
 // number too large for the table counts as out of range, not as malformed.
 bool ParseEntryNumber(std::string_view s, long long& value) {
-  s = Trim(s);
+  s = TrimView(s);
   bool negative = false;
   if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
     negative = s[0] == '-';
@@ -761,7 +680,7 @@ std::optional<TTranslationError> ReadLanguageFile(const std::string& path) {
   const std::vector<std::string> lines = SplitLines(DecodeTextFile(bytes));
   TranslationState& s = State();
   for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view line = Trim(lines[i]);
+    const std::string_view line = TrimView(lines[i]);
     if (line.empty() || line[0] != '[') continue;
     const int lineNo = static_cast<int>(i) + 1;
     const size_t close = line.find(']');

@@ -1,11 +1,11 @@
 #include "download/basearchives.h"
 
+#include "common/text.h"
+
 namespace quorlin {
 
 std::string BaseArchiveUrl(const std::string& server, const std::string& name) {
-  const size_t first = server.find_first_not_of(" \t");
-  std::string base = first == std::string::npos ? std::string() : server.substr(first);
-  while (!base.empty() && (base.back() == '/' || base.back() == ' ' || base.back() == '\t')) base.pop_back();
+  std::string base(TrimRightView(TrimView(server, " \t"), "/ \t"));
   return base + "/download/mobile/" + name + ".zip";
 }
 

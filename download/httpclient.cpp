@@ -7,17 +7,13 @@
 #include <memory>
 #include <mutex>
 
+#include "common/text.h"
+
 namespace quorlin {
 
 namespace {
 
 constexpr const char* kUserAgent = "QuorlinDraughts";
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -58,14 +54,15 @@ void ApplyCommonOptions(CURL* curl, const TTransferLimits& limits) {
 }
 
 void TResponseHeaders::Feed(std::string_view line) {
-  line = Trim(line);
+  line = TrimView(line);
   if (line.rfind("HTTP/", 0) == 0) {
     headers_.clear();
     return;
   }
   const size_t colon = line.find(':');
   if (colon == std::string_view::npos) return;
-  headers_.emplace_back(std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1))));
+  headers_.emplace_back(std::string(TrimView(line.substr(0, colon))),
+                        std::string(TrimView(line.substr(colon + 1))));
 }
 
 std::optional<std::string> TResponseHeaders::Get(std::string_view name) const {
@@ -134,10 +131,10 @@ bool HeadRequest(const std::string& url, const TTransferLimits& limits, TRemoteF
 }
 
 std::optional<TContentRange> ParseContentRange(std::string_view value) {
-  value = Trim(value);
+  value = TrimView(value);
   constexpr std::string_view kUnit = "bytes";
   if (value.size() <= kUnit.size() || !SameText(value.substr(0, kUnit.size()), kUnit)) return std::nullopt;
-  value = Trim(value.substr(kUnit.size()));
+  value = TrimView(value.substr(kUnit.size()));
   TContentRange r;
   if (!ReadNumber(value, r.First) || value.empty() || value.front() != '-') return std::nullopt;
   value.remove_prefix(1);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "common/bytes.h"
 #include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/position.h"
@@ -16,12 +17,6 @@ namespace quorlin {
 namespace {
 
 constexpr const char* kAnnotations[9] = {"#", "!!", "!", "!?", "", "?!", "?", "??", "\x7F"};
-
-void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 std::string ReplaceExtension(const std::string& path, const std::string& ext) {
   const size_t slash = path.find_last_of('/');
@@ -56,25 +51,25 @@ const char* BookAnnotationText(int index) { return index >= 0 && index <= 8 ? kA
 
 void PackBookRecord(const TBookRecord& r, uint8_t* out) {
   std::memcpy(out, r.key.data(), kBookKeySize);
-  PutU16(out + 24, r.stmWins);
-  PutU16(out + 26, r.draws);
-  PutU16(out + 28, r.otherWins);
-  PutU16(out + 30, static_cast<uint16_t>(r.value));
+  PutLE16(out + 24, r.stmWins);
+  PutLE16(out + 26, r.draws);
+  PutLE16(out + 28, r.otherWins);
+  PutLE16(out + 30, static_cast<uint16_t>(r.value));
   out[32] = r.annotation;
   out[33] = r.spare;
-  PutU16(out + 34, r.comment);
+  PutLE16(out + 34, r.comment);
 }
 
 TBookRecord UnpackBookRecord(const uint8_t* in) {
   TBookRecord r;
   std::memcpy(r.key.data(), in, kBookKeySize);
-  r.stmWins = GetU16(in + 24);
-  r.draws = GetU16(in + 26);
-  r.otherWins = GetU16(in + 28);
-  r.value = static_cast<int16_t>(GetU16(in + 30));
+  r.stmWins = GetLE16(in + 24);
+  r.draws = GetLE16(in + 26);
+  r.otherWins = GetLE16(in + 28);
+  r.value = static_cast<int16_t>(GetLE16(in + 30));
   r.annotation = in[32];
   r.spare = in[33];
-  r.comment = GetU16(in + 34);
+  r.comment = GetLE16(in + 34);
   return r;
 }
 

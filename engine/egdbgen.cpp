@@ -311,7 +311,7 @@ bool TEgdbGenerator::BackwardPass(TSlice& sl) {
       const TEdbClass& other = sl.OtherOf(p);
       for (int m = 0; m < n; ++m) {
         const uint64_t from = c.w & ~plist[m].w, dest = plist[m].w & ~c.w;
-        if (PopCount64(from) != 1 || PopCount64(dest) != 1 || !(from & x.w)) continue;
+        if (PopCount(from) != 1 || PopCount(dest) != 1 || !(from & x.w)) continue;
         const bool wasKing = (x.k & from) != 0;
         if (wasKing != ((plist[m].k & dest) != 0)) continue;
         const TBitBoard64 r{(x.w & ~from) | dest, x.b, (x.k & ~from) | (wasKing ? dest : 0)};

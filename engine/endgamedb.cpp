@@ -13,6 +13,8 @@
 #include <mutex>
 #include <tuple>
 
+#include "common/bits.h"
+#include "common/bytes.h"
 #include "engine/scores.h"
 #include "rules/bitmovegen.h"
 #include "rules/position.h"
@@ -219,8 +221,8 @@ TEdbClass SplitClassId(int32_t id) {
 
 int32_t TMaskTable::ClassId(const TBitBoard64& bb) const {
   const uint64_t ownMen = bb.w & ~bb.k, oppMen = bb.b & ~bb.k;
-  const int wm = PopCount64(ownMen), bm = PopCount64(oppMen);
-  const int wk = PopCount64(bb.w & bb.k), bk = PopCount64(bb.b & bb.k);
+  const int wm = PopCount(ownMen), bm = PopCount(oppMen);
+  const int wk = PopCount(bb.w & bb.k), bk = PopCount(bb.b & bb.k);
   if (wm + wk > g_.maxPerSide || bm + bk > g_.maxPerSide) return 0;
   const EDBMaskRec* a = Find(ownMen);
   const EDBMaskRec* b = Find(RotateBits64(oppMen, g_.revShift));
@@ -239,10 +241,10 @@ bool TMaskTable::PositionIndex(const TBitBoard64& bb, TEdbClass& cls, uint64_t& 
   if (bb.w == 0 || bb.b == 0 || !g_.valid()) return false;
   const uint64_t ownMen = bb.w & ~bb.k, oppMen = bb.b & ~bb.k;
   const uint64_t ownKings = bb.w & bb.k, oppKings = bb.b & bb.k;
-  cls.ownMen = PopCount64(ownMen);
-  cls.oppMen = PopCount64(oppMen);
-  cls.ownKings = PopCount64(ownKings);
-  cls.oppKings = PopCount64(oppKings);
+  cls.ownMen = PopCount(ownMen);
+  cls.oppMen = PopCount(oppMen);
+  cls.ownKings = PopCount(ownKings);
+  cls.oppKings = PopCount(oppKings);
   if (cls.ownMen + cls.ownKings > g_.maxPerSide || cls.oppMen + cls.oppKings > g_.maxPerSide) return false;
   const EDBMaskRec* a = Find(ownMen);
   const EDBMaskRec* b = Find(RotateBits64(oppMen, g_.revShift));
@@ -257,12 +259,12 @@ bool TMaskTable::PositionIndex(const TBitBoard64& bb, TEdbClass& cls, uint64_t& 
   int n = 0;
   for (uint64_t k = ownKings; k; k &= k - 1) {
     const uint64_t below = (k & -k) - 1;
-    rankOwn += Binomial64[PopCount64(good & ~men & below)][++n];
+    rankOwn += Binomial64[PopCount(good & ~men & below)][++n];
   }
   n = 0;
   for (uint64_t k = oppKings; k; k &= k - 1) {
     const uint64_t below = (k & -k) - 1;
-    rankOpp += Binomial64[PopCount64(good & ~men & ~ownKings & below)][++n];
+    rankOpp += Binomial64[PopCount(good & ~men & ~ownKings & below)][++n];
   }
   index = ((uint64_t(a->num) * uint64_t(b->totalmasks) + uint64_t(b->num)) *
                uint64_t(Binomial32[cls.ownKings][f1]) +
@@ -563,10 +565,6 @@ std::vector<uint8_t> EncodeWd6Block(const uint8_t* v, size_t n) {
   return std::move(w.out);
 }
 
-void PutInt64(std::vector<uint8_t>& out, size_t at, int64_t v) {
-  for (int b = 0; b < 8; ++b) out[at + b] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * b));
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeEndgameFile(TEbType type, const uint8_t* values, uint64_t count) {
@@ -596,10 +594,10 @@ std::vector<uint8_t> EncodeEndgameFile(TEbType type, const uint8_t* values, uint
   }
   const int64_t n1 = static_cast<int64_t>(offsets.size()) * 4, n2 = static_cast<int64_t>(data.size());
   std::vector<uint8_t> file(16 + n1 + n2);
-  PutInt64(file, 0, n1);
-  PutInt64(file, 8, n2);
+  PutLE64(file.data(), static_cast<uint64_t>(n1));
+  PutLE64(file.data() + 8, static_cast<uint64_t>(n2));
   for (size_t k = 0; k < offsets.size(); ++k)
-    for (int b = 0; b < 4; ++b) file[16 + 4 * k + b] = static_cast<uint8_t>(uint32_t(offsets[k]) >> (8 * b));
+    PutLE32(file.data() + 16 + 4 * k, static_cast<uint32_t>(offsets[k]));
   if (n2) std::memcpy(file.data() + 16 + n1, data.data(), n2);
   return file;
 }
@@ -609,19 +607,14 @@ std::vector<uint8_t> EncodeEndgameFile(TEbType type, const uint8_t* values, uint
 
 namespace {
 
-int64_t GetInt64(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int b = 7; b >= 0; --b) v = (v << 8) | p[b];
-  return static_cast<int64_t>(v);
-}
-
 // Checks the layout of a file image and moves it into the record. The offsets
 // must rise within the data and the blocks must cover every position of the
 // class, so that no probe can read outside a block.
 bool AcceptImage(const std::vector<uint8_t>& img, const TEdbClass& cls, const TMaskTable& masks, TEbType type,
                  EDBFileRec& rec, std::string& why) {
   if (img.size() < 16) return why = "shorter than its header", false;
-  const int64_t n1 = GetInt64(img.data()), n2 = GetInt64(img.data() + 8);
+  const int64_t n1 = static_cast<int64_t>(GetLE64(img.data())),
+                n2 = static_cast<int64_t>(GetLE64(img.data() + 8));
   if (n1 < 0 || n2 < 0 || n1 % 4 != 0 || static_cast<uint64_t>(n1) > img.size() ||
       static_cast<uint64_t>(n2) > img.size() || static_cast<uint64_t>(16 + n1 + n2) != img.size())
     return why = "section sizes do not match the file size", false;
@@ -631,9 +624,7 @@ bool AcceptImage(const std::vector<uint8_t>& img, const TEdbClass& cls, const TM
   std::vector<int32_t> offs(blocks);
   int64_t prev = 0;
   for (int64_t b = 0; b < blocks; ++b) {
-    const uint8_t* p = img.data() + 16 + 4 * b;
-    const int32_t o = static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                                           uint32_t(p[3]) << 24);
+    const int32_t o = static_cast<int32_t>(GetLE32(img.data() + 16 + 4 * b));
     if (o < prev || o > n2) return why = "block offsets out of order", false;
     offs[b] = prev = o;
   }

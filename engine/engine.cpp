@@ -179,7 +179,7 @@ int TEngine::GetStageCnt(int draughts) const {
   return quorlin::GetStageCnt(FEvalFunc, draughts);
 }
 
-int TEngine::GetStage(const TBitBoard64& brd) const { return GetStageCnt(BitCount(brd.w | brd.b)); }
+int TEngine::GetStage(const TBitBoard64& brd) const { return GetStageCnt(PopCount(brd.w | brd.b)); }
 
 int TEngine::GetStageBrd(const TBoard& brd) const { return GetStageCnt(PieceCount(brd)); }
 

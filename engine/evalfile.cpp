@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "common/text.h"
 #include "engine/textfile.h"
 
 namespace quorlin {
@@ -119,7 +120,7 @@ class TEvfReader {
     const size_t space = value_.find(' ');
     const std::string indexText = value_.substr(0, space);
     const std::string weightText =
-        space == std::string::npos ? std::string() : TrimText(value_.substr(space + 1));
+        space == std::string::npos ? std::string() : Trim(value_.substr(space + 1));
     int32_t index, weight;
     if (!ParseInteger(indexText, index))
       throw TFileError(path_, lineNo_, tag_, "square index \"" + indexText + "\" is not a whole number");

@@ -37,14 +37,14 @@ int64_t KingPlacement(const TEvalFuncStatic& f, int squares, uint64_t kings, boo
   }
   if (squares == 64) {
     if (own)
-      return int64_t{f.KingsMain} * BitCount(kings & kRow0) +
-             int64_t{f.KingsDouble} * BitCount(kings & kRow7) +
-             int64_t{f.KingsTurAH} * BitCount(kings & kFilesAH) +
-             int64_t{f.KingsTriple} * BitCount(kings & kRow1);
-    return int64_t{f.KingsMain} * BitCount(kings & kRow7) +
-           int64_t{f.KingsTurAH} * BitCount(kings & kFilesAH) +
-           int64_t{f.KingsDouble} * BitCount(kings & kRow0) +
-           int64_t{f.KingsTriple} * BitCount(kings & kRow6);
+      return int64_t{f.KingsMain} * PopCount(kings & kRow0) +
+             int64_t{f.KingsDouble} * PopCount(kings & kRow7) +
+             int64_t{f.KingsTurAH} * PopCount(kings & kFilesAH) +
+             int64_t{f.KingsTriple} * PopCount(kings & kRow1);
+    return int64_t{f.KingsMain} * PopCount(kings & kRow7) +
+           int64_t{f.KingsTurAH} * PopCount(kings & kFilesAH) +
+           int64_t{f.KingsDouble} * PopCount(kings & kRow0) +
+           int64_t{f.KingsTriple} * PopCount(kings & kRow6);
   }
   return 0;
 }
@@ -113,9 +113,9 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   const uint64_t wm = bd.w & ~bd.k, wk = bd.w & bd.k, bm = bd.b & ~bd.k, bk = bd.b & bd.k;
   const uint64_t empty = gp.BitBoardGood64 & ~(bd.w | bd.b);
   const int squares = gp.compute.BoardSize;
-  const int n = BitCount(bd.w | bd.b);
+  const int n = PopCount(bd.w | bd.b);
 
-  const int nWK = BitCount(wk), nBK = BitCount(bk);
+  const int nWK = PopCount(wk), nBK = PopCount(bk);
   int64_t kOwn = int64_t{nWK} * f.KingValue, kOpp = int64_t{nBK} * f.KingValue;
   if (gp.FlyingKing) {
     if (nWK > 0) kOwn += KingPlacement(f, squares, wk, true);
@@ -128,7 +128,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   const TEvalBoardMasks& masks = EvalBoardMasks(squares);
   auto flank = [&](int32_t weight, uint64_t x1, uint64_t x2) {
     if (weight == 0) return;
-    int p = BitCount(wm & x1), q = BitCount(wm & x2);
+    int p = PopCount(wm & x1), q = PopCount(wm & x2);
     if (p != q) {
       const int d = std::abs(p - q);
       if (d >= 2)
@@ -136,7 +136,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
       else if (p > q && squares != 64)
         aOwn += weight;
     }
-    p = BitCount(bm & x1), q = BitCount(bm & x2);
+    p = PopCount(bm & x1), q = PopCount(bm & x2);
     if (p != q) {
       const int d = std::abs(p - q);
       if (d >= 2)
@@ -149,12 +149,12 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   flank(f.SideBalanceExt, masks.e1, masks.e2);
 
   if (ctx.TypeOfGame == kTurkish && n == 32) {
-    const int r = BitCount(bd.w & kRow1);
+    const int r = PopCount(bd.w & kRow1);
     if (r == 4)
       aOwn += f.KingsTur2nd4;
     else if (r == 3 || r == 5)
       aOwn += f.KingsTur2nd35;
-    const int r2 = BitCount(bd.b & kRow6);
+    const int r2 = PopCount(bd.b & kRow6);
     if (r2 == 4)
       aOpp -= f.KingsTur2nd4;
     else if (r2 == 3 || r2 == 5)
@@ -194,7 +194,7 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   float score = raw / static_cast<float>(f.ManValue);
   if (f.Squeeze) {
     const float factor = ((nWK + nBK) * (static_cast<float>(f.KingValue) / static_cast<float>(f.ManValue)) +
-                          BitCount(wm) + BitCount(bm)) /
+                          PopCount(wm) + PopCount(bm)) /
                          static_cast<float>(n);
     score = factor == 0 ? 0.0f : score / factor;
   }
@@ -251,7 +251,7 @@ void CompileEvf(TEvalFuncStatic& evf) {
   const size_t size = std::min<size_t>(std::max(evf.Size, 0), evf.Patt.size());
   for (size_t i = 0; i < size; ++i) {
     const TPattern& p = evf.Patt[i];
-    if (BitCount(p.B.w) + BitCount(p.B.b) + BitCount(p.B.k) == 1) {
+    if (PopCount(p.B.w) + PopCount(p.B.b) + PopCount(p.B.k) == 1) {
       if (p.B.w)
         evf.WhiteFields[__builtin_ctzll(p.B.w)] = p.value;
       else if (p.B.b)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/bits.h"
 #include "engine/network.h"
 #include "engine/scores.h"
 #include "rules/board.h"
@@ -84,12 +85,6 @@ const TEvalBoardMasks& EvalBoardMasks(int squares);
 constexpr uint64_t kRow0 = 0x00000000000000FF, kRow1 = 0x000000000000FF00;
 constexpr uint64_t kRow6 = 0x00FF000000000000, kRow7 = 0xFF00000000000000;
 constexpr uint64_t kFilesAH = 0x8181818181818181;
-
-// Number of set bits, by four 16-bit table lookups.
-inline int BitCount(uint64_t x) {
-  return BitCount16[x & 0xFFFF] + BitCount16[(x >> 16) & 0xFFFF] + BitCount16[(x >> 32) & 0xFFFF] +
-         BitCount16[x >> 48];
-}
 
 // Compresses a score into ±kMaxEvaluation: the first 5 men at full weight,
 // the next 5 at half, the next 5 at a quarter, the rest dropped.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/text.h"
 #include "engine/textfile.h"
 #include "rules/tables.h"
 
@@ -108,7 +109,7 @@ class NetReader {
   std::string Next(const std::string& item) {
     if (pos_ >= lines_.size())
       throw TFileError(path_, static_cast<int>(pos_) + 1, item, "missing line: the file ends early");
-    return TrimText(lines_[pos_++]);
+    return Trim(lines_[pos_++]);
   }
   int Line() const { return static_cast<int>(pos_); }  // line of the item read last
 
@@ -128,7 +129,7 @@ class NetReader {
     auto item = [&] { return neuron + " weight " + std::to_string(k); };
     if (pos_ >= lines_.size())
       throw TFileError(path_, static_cast<int>(pos_) + 1, item(), "missing line: the file ends early");
-    const std::string t = TrimText(lines_[pos_++]);
+    const std::string t = Trim(lines_[pos_++]);
     float v;
     if (!ParseSingle(t, v))
       throw TFileError(path_, Line(), item(),
@@ -140,7 +141,7 @@ class NetReader {
 
   void ExpectEnd() {
     while (pos_ < lines_.size()) {
-      if (!TrimText(lines_[pos_]).empty())
+      if (!Trim(lines_[pos_]).empty())
         throw TFileError(path_, static_cast<int>(pos_) + 1, "",
                          "unexpected text after the last layer (do the counts match?)");
       ++pos_;

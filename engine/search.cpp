@@ -60,7 +60,7 @@ float TEngine::analysis64ver40(TBitBoard64 brd, float alfa, float beta, int n, i
 
   // The side to move becomes w; a Turkish position becomes the smaller of
   // itself and its mirror image, so that both share one table entry.
-  const int d = BitCount(brd.w | brd.b);
+  const int d = PopCount(brd.w | brd.b);
   const TEngineStage& st = evF.Stages[quorlin::GetStageCnt(evF, d)];
   if (col == TDColor::black) brd = FlippedBitBoard(brd, Params.BitBoardRevShift);
   if (typeofgame == kTurkish) brd = CanonicalMirror64(brd);

@@ -148,11 +148,4 @@ void SplitCommentedTagLine(const std::string& line, std::string& tag, std::strin
   SplitTagLine(semi == std::string::npos ? line : line.substr(0, semi), tag, value);
 }
 
-std::string TrimText(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 }  // namespace quorlin

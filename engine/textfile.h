@@ -129,7 +129,4 @@ std::string TagFieldLine(const TTagField<R>& t, const R& r) {
       t.field);
 }
 
-// Removes blanks and control characters at both ends.
-std::string TrimText(const std::string& text);
-
 }  // namespace quorlin

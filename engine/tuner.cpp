@@ -174,12 +174,12 @@ TBitBoard64 Oriented(const TBoard& b, TDColor side, int variant) {
 // Flank term of both sides as the evaluation adds it, per unit of weight.
 int FlankFeature(uint64_t wm, uint64_t bm, uint64_t x1, uint64_t x2, int squares) {
   int f = 0;
-  int p = BitCount(wm & x1), q = BitCount(wm & x2);
+  int p = PopCount(wm & x1), q = PopCount(wm & x2);
   if (std::abs(p - q) >= 2)
     f += std::abs(p - q);
   else if (p - q == 1 && squares != 64)
     f += 1;
-  p = BitCount(bm & x1), q = BitCount(bm & x2);
+  p = PopCount(bm & x1), q = PopCount(bm & x2);
   if (std::abs(p - q) >= 2)
     f -= std::abs(p - q);
   else if (q - p == 1 && squares != 64)
@@ -198,10 +198,10 @@ int KingTermsFeature(const TLayout& L, uint64_t kings, bool own, float* out) {
     return 1;
   }
   if (L.squares == 64) {
-    out[0] = BitCount(kings & (own ? kRow0 : kRow7));
-    out[1] = BitCount(kings & (own ? kRow7 : kRow0));
-    out[2] = BitCount(kings & (own ? kRow1 : kRow6));
-    out[3] = BitCount(kings & kFilesAH);
+    out[0] = PopCount(kings & (own ? kRow0 : kRow7));
+    out[1] = PopCount(kings & (own ? kRow7 : kRow0));
+    out[2] = PopCount(kings & (own ? kRow1 : kRow6));
+    out[3] = PopCount(kings & kFilesAH);
     return 1;
   }
   return 0;
@@ -214,8 +214,8 @@ void BitboardFeatures(const TLayout& L, const TBitBoard64& bd, std::vector<TFeat
   auto add = [&](int i, float v) {
     if (v != 0) f.push_back({static_cast<uint16_t>(i), v});
   };
-  add(kFMaterial, static_cast<float>(BitCount(wm) - BitCount(bm)));
-  add(kFKings, static_cast<float>(BitCount(wk) - BitCount(bk)));
+  add(kFMaterial, static_cast<float>(PopCount(wm) - PopCount(bm)));
+  add(kFKings, static_cast<float>(PopCount(wk) - PopCount(bk)));
   add(kFSideToMove, 1);
   const TEvalBoardMasks& m = EvalBoardMasks(L.squares);
   add(kFBalanceMain, static_cast<float>(FlankFeature(wm, bm, m.m1, m.m2, L.squares)));
@@ -226,8 +226,8 @@ void BitboardFeatures(const TLayout& L, const TBitBoard64& bd, std::vector<TFeat
     if (bk) KingTermsFeature(L, bk, false, opp);
     for (int i = 0; i < 4; ++i) add(kFKingsMain + i, own[i] - opp[i]);
   }
-  if (L.variant == kTurkish && BitCount(bd.w | bd.b) == 32) {
-    const int r = BitCount(bd.w & kRow1), r2 = BitCount(bd.b & kRow6);
+  if (L.variant == kTurkish && PopCount(bd.w | bd.b) == 32) {
+    const int r = PopCount(bd.w & kRow1), r2 = PopCount(bd.b & kRow6);
     add(kFTur2nd4, (r == 4 ? 1.0f : 0.0f) - (r2 == 4 ? 1.0f : 0.0f));
     add(kFTur2nd35, (r == 3 || r == 5 ? 1.0f : 0.0f) - (r2 == 3 || r2 == 5 ? 1.0f : 0.0f));
   }

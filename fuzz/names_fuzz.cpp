@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "fuzz/fuzz_support.h"
 #include "games/database.h"
-#include "rules/utf8.h"
 
 using namespace quorlin;
 

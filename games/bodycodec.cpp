@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "rules/utf8.h"
+#include "common/text.h"
 #include "rules/variants.h"
 
 namespace quorlin {
@@ -551,30 +551,7 @@ std::u16string Utf8ToUtf16(const std::string& text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const char32_t cp = NextCodePoint(text, i);
-    if (cp < 0x10000) {
-      out += static_cast<char16_t>(cp);
-    } else {
-      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    }
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    AppendUtf8(out, cp);
+    AppendUtf16(out, NextCodePoint(text, i));
   }
   return out;
 }

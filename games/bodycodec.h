@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "games/gamerecord.h"
 
 namespace quorlin {
@@ -47,11 +48,10 @@ bool DecodeBody(const uint8_t* bytes, size_t length, TGame& game, int version, s
 bool CheckGameTree(const TGame& game, std::string& error);
 
 // Text conversions used by the body formats (exposed for tests and other
-// readers): UTF-8 <-> UTF-16 code units and UTF-8 <-> Latin-1. Bytes that are
-// not valid UTF-8 are taken as Latin-1 characters; an unpaired surrogate reads
-// as U+FFFD; a character outside Latin-1 is written as '?'.
+// readers): UTF-8 -> UTF-16 code units and UTF-8 <-> Latin-1 (the way back
+// from UTF-16 is Utf16ToUtf8, common/text.h). Bytes that are not valid UTF-8
+// are taken as Latin-1 characters; a character outside Latin-1 is written as '?'.
 std::u16string Utf8ToUtf16(const std::string& text);
-std::string Utf16ToUtf8(const std::u16string& text);
 std::string Utf8ToLatin1(const std::string& text);
 std::string Latin1ToUtf8(const std::string& text);
 

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "common/bytes.h"
 #include "games/bodycodec.h"
-#include "rules/utf8.h"
 #include "rules/variantdef.h"
 
 namespace quorlin {
@@ -364,18 +364,7 @@ bool CloseDatabase(TQuorlinDB& db) {
 
 namespace {
 
-inline void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
-}
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-inline int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(Get32(p)); }
+inline int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(GetLE32(p)); }
 
 // Offset of the Flags byte in a record of the given size.
 int FlagsOffset(int recordSize) { return recordSize == kIndexRecordSize20 ? 28 : 48; }
@@ -384,45 +373,45 @@ int FlagsOffset(int recordSize) { return recordSize == kIndexRecordSize20 ? 28 :
 
 void PackIndexRecord(const TGameHeader& h, uint8_t* r) {
   std::memset(r, 0, kIndexRecordSize);
-  Put32(r + 0, static_cast<uint32_t>(h.White.NameIndex));
+  PutLE32(r + 0, static_cast<uint32_t>(h.White.NameIndex));
   r[4] = h.White.Title;
-  Put16(r + 6, h.White.Rating);
+  PutLE16(r + 6, h.White.Rating);
   r[8] = h.White.Country;
-  Put32(r + 12, static_cast<uint32_t>(h.Black.NameIndex));
+  PutLE32(r + 12, static_cast<uint32_t>(h.Black.NameIndex));
   r[16] = h.Black.Title;
-  Put16(r + 18, h.Black.Rating);
+  PutLE16(r + 18, h.Black.Rating);
   r[20] = h.Black.Country;
-  Put32(r + 24, static_cast<uint32_t>(h.AnnotatorIndex));
-  Put32(r + 28, static_cast<uint32_t>(h.TournamentIndex));
-  Put32(r + 32, static_cast<uint32_t>(h.SiteIndex));
-  Put32(r + 36, static_cast<uint32_t>(h.Round));
-  Put32(r + 40, static_cast<uint32_t>(h.Subround));
+  PutLE32(r + 24, static_cast<uint32_t>(h.AnnotatorIndex));
+  PutLE32(r + 28, static_cast<uint32_t>(h.TournamentIndex));
+  PutLE32(r + 32, static_cast<uint32_t>(h.SiteIndex));
+  PutLE32(r + 36, static_cast<uint32_t>(h.Round));
+  PutLE32(r + 40, static_cast<uint32_t>(h.Subround));
   r[44] = h.Date.Day;
   r[45] = h.Date.Month;
-  Put16(r + 46, h.Date.Year);
+  PutLE16(r + 46, h.Date.Year);
   r[48] = h.Flags;
-  Put32(r + 52, static_cast<uint32_t>(h.ShowFrom));
+  PutLE32(r + 52, static_cast<uint32_t>(h.ShowFrom));
   r[56] = h.FirstMove == TDColor::black ? 1 : 0;
   r[57] = h.TypeOfGame == 0 ? kStoredCustomVariant : h.TypeOfGame;
   r[58] = h.Result;
   r[59] = h.NumerationFrom;
-  Put32(r + 60, static_cast<uint32_t>(h.LastMove));
-  Put16(r + 64, h.GameLength);
-  Put32(r + 68, static_cast<uint32_t>(h.Offset));
-  Put32(r + 72, static_cast<uint32_t>(h.Length));
-  Put32(r + 76, static_cast<uint32_t>(h.Opening));
-  Put32(r + 80, static_cast<uint32_t>(h.Medals));
-  Put32(r + 84, h.Crc);
+  PutLE32(r + 60, static_cast<uint32_t>(h.LastMove));
+  PutLE16(r + 64, h.GameLength);
+  PutLE32(r + 68, static_cast<uint32_t>(h.Offset));
+  PutLE32(r + 72, static_cast<uint32_t>(h.Length));
+  PutLE32(r + 76, static_cast<uint32_t>(h.Opening));
+  PutLE32(r + 80, static_cast<uint32_t>(h.Medals));
+  PutLE32(r + 84, h.Crc);
 }
 
 void UnpackIndexRecord(const uint8_t* r, TGameHeader& h) {
   h.White.NameIndex = GetI32(r + 0);
   h.White.Title = r[4];
-  h.White.Rating = Get16(r + 6);
+  h.White.Rating = GetLE16(r + 6);
   h.White.Country = r[8];
   h.Black.NameIndex = GetI32(r + 12);
   h.Black.Title = r[16];
-  h.Black.Rating = Get16(r + 18);
+  h.Black.Rating = GetLE16(r + 18);
   h.Black.Country = r[20];
   h.AnnotatorIndex = GetI32(r + 24);
   h.TournamentIndex = GetI32(r + 28);
@@ -431,7 +420,7 @@ void UnpackIndexRecord(const uint8_t* r, TGameHeader& h) {
   h.Subround = GetI32(r + 40);
   h.Date.Day = r[44];
   h.Date.Month = r[45];
-  h.Date.Year = Get16(r + 46);
+  h.Date.Year = GetLE16(r + 46);
   h.Flags = r[48];
   h.ShowFrom = GetI32(r + 52);
   h.FirstMove = r[56] ? TDColor::black : TDColor::white;
@@ -439,42 +428,42 @@ void UnpackIndexRecord(const uint8_t* r, TGameHeader& h) {
   h.Result = r[58];
   h.NumerationFrom = r[59];
   h.LastMove = GetI32(r + 60);
-  h.GameLength = Get16(r + 64);
+  h.GameLength = GetLE16(r + 64);
   h.Offset = GetI32(r + 68);
   h.Length = GetI32(r + 72);
   h.Opening = GetI32(r + 76);
   h.Medals = GetI32(r + 80);
-  h.Crc = Get32(r + 84);
+  h.Crc = GetLE32(r + 84);
 }
 
 void UnpackIndexRecord20(const uint8_t* r, TGameHeader& h) {
-  h.White.NameIndex = Get16(r + 0);
+  h.White.NameIndex = GetLE16(r + 0);
   h.White.Title = r[2];
-  h.White.Rating = Get16(r + 4);
+  h.White.Rating = GetLE16(r + 4);
   h.White.Country = r[6];
-  h.Black.NameIndex = Get16(r + 8);
+  h.Black.NameIndex = GetLE16(r + 8);
   h.Black.Title = r[10];
-  h.Black.Rating = Get16(r + 12);
+  h.Black.Rating = GetLE16(r + 12);
   h.Black.Country = r[14];
-  h.AnnotatorIndex = Get16(r + 16);
-  h.TournamentIndex = Get16(r + 18);
-  h.SiteIndex = Get16(r + 20);
+  h.AnnotatorIndex = GetLE16(r + 16);
+  h.TournamentIndex = GetLE16(r + 18);
+  h.SiteIndex = GetLE16(r + 20);
   h.Round = r[22];
   h.Subround = r[23];
   h.Date.Day = r[24];
   h.Date.Month = r[25];
-  h.Date.Year = Get16(r + 26);
+  h.Date.Year = GetLE16(r + 26);
   h.Flags = r[28];
-  h.ShowFrom = Get16(r + 30);
+  h.ShowFrom = GetLE16(r + 30);
   h.FirstMove = r[32] ? TDColor::black : TDColor::white;
   h.TypeOfGame = r[33];
   h.Result = r[34];
   h.NumerationFrom = r[35];
-  h.LastMove = Get16(r + 36);
+  h.LastMove = GetLE16(r + 36);
   h.GameLength = r[38];
   h.Offset = GetI32(r + 40);
   h.Length = GetI32(r + 44);
-  h.Opening = Get16(r + 48);
+  h.Opening = GetLE16(r + 48);
   h.Medals = r[50];
   h.Crc = 0;
 }

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "games/database.h"
-#include "rules/utf8.h"
+#include "common/text.h"
 
 namespace quorlin {
 
@@ -75,20 +75,6 @@ char32_t LowerCase(char32_t c) {
   if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x4FF)) return c | 1;
   if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
   return c;
-}
-
-// Splits a text into lines ended by CR, LF or CR LF.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
 }
 
 }  // namespace

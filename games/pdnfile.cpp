@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/text.h"
 #include "games/pdnreader.h"
 #include "rules/fen.h"
 #include "rules/movegen.h"
@@ -183,7 +184,7 @@ class Lexer {
       }
     }
     while (pos_ <= close) Advance();
-    t.text = pdn::Trim(text);
+    t.text = Trim(text);
     return t;
   }
 
@@ -508,7 +509,7 @@ class GameReader {
     g.Header.Black.Rating = rating(swap);
     if (const std::string* d = Tag("Date")) ParseDate(*d, g.Header.Date);
     if (const std::string* r = Tag("Round")) ParseRound(*r, g.Header.Round, g.Header.Subround);
-    if (const std::string* r = Tag("Result")) resultTag_ = ResultOfText(pdn::Trim(*r));
+    if (const std::string* r = Tag("Result")) resultTag_ = ResultOfText(Trim(*r));
 
     if (const std::string* fen = Tag("FEN")) {
       std::string normal, error;
@@ -821,7 +822,7 @@ class GameReader {
 }  // namespace
 
 int VariantOfGameType(const std::string& value) {
-  const std::string v = pdn::Trim(value.substr(0, value.find(',')));
+  const std::string v = Trim(value.substr(0, value.find(',')));
   int n = 0;
   if (!ParseInt(v, n)) return 0;
   for (int slot = 1; slot <= kVariantCount; ++slot)
@@ -1072,8 +1073,6 @@ class PdnWriter {
     }
     if (!c.CommentAft.empty()) Emit("{" + CommentText(c.CommentAft) + "}");
   }
-
-  static std::string Trim(const char* s) { return pdn::Trim(s); }
 
   // A line being written: its last move written (the line's start before any),
   // the position after it, the half-move number of the next move, and how far

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/text.h"
 #include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
@@ -11,18 +12,6 @@
 namespace quorlin {
 namespace pdn {
 namespace {
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-// Drops leading and trailing blanks in place.
-void TrimInPlace(std::string& s) {
-  size_t b = 0;
-  while (b < s.size() && IsBlank(s[b])) ++b;
-  size_t e = s.size();
-  while (e > b && IsBlank(s[e - 1])) --e;
-  if (b == 0 && e == s.size()) return;
-  s = s.substr(b, e - b);
-}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -33,16 +22,10 @@ bool IsSeparator(char c) { return c == '-' || c == 'x' || c == ':'; }
 
 }  // namespace
 
-std::string Trim(const std::string& s) {
-  std::string r = s;
-  TrimInPlace(r);
-  return r;
-}
-
 std::string NextToken(std::string& text) {
   TrimInPlace(text);
   size_t blank = 0;
-  while (blank < text.size() && !IsBlank(text[blank])) ++blank;
+  while (blank < text.size() && !IsBlankOrControl(text[blank])) ++blank;
   std::string token;
   if (blank == text.size()) {
     token.swap(text);
@@ -168,7 +151,7 @@ uint16_t ReadNAGs(std::string& text) {
     TrimInPlace(text);
     if (text.empty() || text[0] != '$') return code;
     size_t blank = 0;
-    while (blank < text.size() && !IsBlank(text[blank])) ++blank;
+    while (blank < text.size() && !IsBlankOrControl(text[blank])) ++blank;
     const std::string digits = text.substr(1, blank - 1);
     text.erase(0, blank);
     int n = 0;
@@ -310,7 +293,7 @@ struct TMoveTextReader {
   // The next token that is not a move number, or "" at the end of the text.
   std::string NextMoveToken() {
     for (;;) {
-      if (pdn::Trim(text).empty()) return {};
+      if (TrimView(text).empty()) return {};
       std::string token = pdn::NextToken(text);
       if (!pdn::IsMoveNumber(token)) return token;
     }

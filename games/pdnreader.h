@@ -34,9 +34,6 @@ void ReadMoveText(std::string& text, TGame& game, bool& stopFlag);
 // consumes its part from the front of `text`.
 namespace pdn {
 
-// Removes leading and trailing blanks (characters up to 32).
-std::string Trim(const std::string& s);
-
 // Token from the front of the text: "(" alone when the text starts with it,
 // else the characters before the first blank (the whole text when it has none).
 std::string NextToken(std::string& text);

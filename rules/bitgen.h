@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "common/bits.h"
 #include "rules/bitmovegen.h"
 #include "rules/board.h"
 #include "rules/tables.h"
@@ -570,14 +571,10 @@ template <class G>
 // and adds, as the builtin would call a slower library routine.
 template <bool Hw>
 [[gnu::always_inline]] inline int Bits(U64 x) {
-  if constexpr (Hw) {
-    return __builtin_popcountll(x);
-  } else {
-    x = x - ((x >> 1) & 0x5555555555555555ULL);
-    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
-  }
+  if constexpr (Hw)
+    return PopCountHw(x);
+  else
+    return PopCount(x);
 }
 
 template <class G, bool Down, int D>

@@ -5,33 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "common/text.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
 
 namespace quorlin {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
-std::vector<std::string> Split(const std::string& s, char sep) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    const size_t at = s.find(sep, start);
-    if (at == std::string::npos) {
-      parts.push_back(s.substr(start));
-      return parts;
-    }
-    parts.push_back(s.substr(start, at - start));
-    start = at + 1;
-  }
-}
 
 // Digits only; numbers too long to matter count as out of range (-1).
 long long DecimalNumber(const std::string& item) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/text.h"
 #include "rules/movegen.h"
 
 namespace quorlin {
@@ -175,18 +176,6 @@ void MoveNumberText(int ply, int offset, bool sideFlag, std::string& text, bool 
   else
     text = showDots ? number + "..." : std::string();
 }
-
-namespace {
-
-// Removes characters up to blank (blank and control characters) at both ends.
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
-}  // namespace
 
 void SplitTagLine(const std::string& line, std::string& name, std::string& value) {
   const std::string s = Trim(line);

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "common/bits.h"
 #include "rules/board.h"
 #include "rules/move.h"
 #include "rules/variants.h"
@@ -16,23 +17,12 @@ namespace quorlin {
 // --- Bit scans -------------------------------------------------------------
 // The builtins compile to single instructions; the table forms are kept for
 // callers that want the 16-bit lookups and to check the builtins against.
+// Population count: PopCount (common/bits.h).
 
 // Index of the highest set bit, 0 for an empty mask.
 inline int HighBit64(uint64_t x) { return x ? 63 - __builtin_clzll(x) : 0; }
 // Index of the lowest set bit, 0 for an empty mask.
 inline int LowBit64(uint64_t x) { return x ? __builtin_ctzll(x) : 0; }
-inline int PopCount64(uint64_t x) {
-#if defined(__POPCNT__)
-  return __builtin_popcountll(x);
-#else
-  // Without the popcnt instruction the builtin is a library call, slower than
-  // this.
-  x = x - ((x >> 1) & 0x5555555555555555ULL);
-  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
-#endif
-}
 
 // The same by four 16-bit table lookups (HighBit16, BitCount16).
 int HighBit64Table(uint64_t x);

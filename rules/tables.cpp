@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "common/bits.h"
+
 namespace quorlin {
 
 std::array<uint32_t, 32> Pow2_32;
@@ -72,8 +74,8 @@ void BuildAll() {
       if (i & (1 << b)) { h = b; break; }
     HighBit16[i] = static_cast<uint8_t>(h);
   }
-  for (int i = 0; i < 256; ++i) BitCount8[i] = static_cast<uint8_t>(__builtin_popcount(i));
-  for (int i = 0; i < 65536; ++i) BitCount16[i] = static_cast<uint8_t>(__builtin_popcount(i));
+  for (int i = 0; i < 256; ++i) BitCount8[i] = static_cast<uint8_t>(PopCount(static_cast<uint64_t>(i)));
+  for (int i = 0; i < 65536; ++i) BitCount16[i] = static_cast<uint8_t>(PopCount(static_cast<uint64_t>(i)));
   initC();
 }
 

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <limits>
 
+#include "common/text.h"
+
 namespace quorlin {
 
 namespace {
@@ -82,13 +84,6 @@ bool SameKey(const std::string& a, const char* b) {
     if (Lower(a[i]) != Lower(b[i])) return false;
   }
   return i == a.size() && !b[i];
-}
-
-std::string Trim(const std::string& s) {
-  const char* ws = " \t\r\n";
-  const size_t a = s.find_first_not_of(ws);
-  if (a == std::string::npos) return "";
-  return s.substr(a, s.find_last_not_of(ws) - a + 1);
 }
 
 // Decimal integer with optional sign; false when the text is not one or does

@@ -18,6 +18,7 @@
 #include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -88,52 +89,27 @@ std::string UnambiguousMoveText(const TGame& game, const TMove& move) {
   return sameEnds ? path : MoveText(move, p, style, "x");
 }
 
-int Analyse(const Args& args) {
-  std::string fen, edFolder;
-  bool haveFen = false;
-  int limits = 0;
+int Analyse(const Args& words) {
+  const TArgs args(words, {"--fen", "--time", "--depth", "--nodes", "--threads", "--ed"});
+  args.ExpectPositionals(2, 2, "a variant and an engine description");
+  const int limits = args.Has("--time") + args.Has("--depth") + args.Has("--nodes");
+  if (limits > 1) throw UsageError{"give one of --time, --depth and --nodes"};
   double seconds = 0;
-  long long depth = 0, nodes = 0;
+  if (args.Has("--time")) {
+    float s = 0;
+    const std::string v = args.Text("--time");
+    if (!ParseSingle(v, s) || !(s > 0) || s > 1e6f)
+      throw UsageError{"bad --time \"" + v + "\": expected seconds, such as 5 or 0.5"};
+    seconds = s;
+  }
+  const long long depth = args.Count("--depth", 0, 1, kMaxSearchPly);
+  const long long nodes = args.Count("--nodes", 0, 1, 2000000000);
   // One worker per hardware thread unless told otherwise; 0 keeps the
   // engine's own meaning, one worker per root move.
-  long long threads = std::max(1u, std::thread::hardware_concurrency());
-  std::vector<std::string> positional;
-  auto value = [&](size_t& i) -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-    return args[++i];
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--fen") {
-      fen = value(i);
-      haveFen = true;
-    } else if (a == "--time") {
-      float s = 0;
-      const std::string& v = value(i);
-      if (!ParseSingle(v, s) || !(s > 0) || s > 1e6f)
-        throw UsageError{"bad --time \"" + v + "\": expected seconds, such as 5 or 0.5"};
-      seconds = s;
-      ++limits;
-    } else if (a == "--depth") {
-      depth = ParseCount(value(i), "--depth", kMaxSearchPly);
-      if (depth < 1) throw UsageError{"bad --depth: at least 1"};
-      ++limits;
-    } else if (a == "--nodes") {
-      nodes = ParseCount(value(i), "--nodes", 2000000000);
-      if (nodes < 1) throw UsageError{"bad --nodes: at least 1"};
-      ++limits;
-    } else if (a == "--threads") {
-      threads = ParseCount(value(i), "--threads", 255);
-    } else if (a == "--ed") {
-      edFolder = value(i);
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2) throw UsageError{"expected a variant and an engine description"};
-  if (limits > 1) throw UsageError{"give one of --time, --depth and --nodes"};
+  const long long threads =
+      args.Count("--threads", std::max(1u, std::thread::hardware_concurrency()), 0, 255);
+  const std::string edFolder = args.Text("--ed");
+  const std::vector<std::string>& positional = args.Positionals();
   const int variant = ParseVariantArg(positional[0]);
   const TGameParams& params = VariantTable[variant];
 
@@ -154,8 +130,8 @@ int Analyse(const Args& args) {
   game.Params = params;
   game.Header.TypeOfGame = static_cast<uint8_t>(variant);
   int side = 0;
-  if (haveFen)
-    ReadFenArg(params, fen, game.CurBoard, side);
+  if (args.Has("--fen"))
+    ReadFenArg(params, args.Text("--fen"), game.CurBoard, side);
   else
     game.CurBoard.b = StartPosition(params, false);
   game.StartBoard = game.CurBoard.b;

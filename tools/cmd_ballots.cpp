@@ -23,6 +23,7 @@
 #include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -304,23 +305,12 @@ void AddAllOpeningPairs(TBallotDb& out, int variant) {
   }
 }
 
-int Build(const Args& args) {
-  std::string corpus, outFolder;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    if (a == "--out") {
-      if (k + 1 >= args.size()) throw UsageError{"--out needs a value"};
-      outFolder = args[++k];
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else if (corpus.empty()) {
-      corpus = a;
-    } else {
-      throw UsageError{"unexpected argument \"" + a + "\""};
-    }
-  }
-  if (corpus.empty()) throw UsageError{"missing the folder of the ballot lists"};
-  if (outFolder.empty()) throw UsageError{"missing --out FOLDER"};
+int Build(const Args& words) {
+  const TArgs args(words, {"--out"}, {}, 1);
+  args.ExpectPositionals(1, 1, "the folder of the ballot lists");
+  if (!args.Has("--out")) throw UsageError{"missing --out FOLDER"};
+  const std::string corpus = args.Positionals()[0], outFolder = args.Text("--out");
+  if (!fs::is_directory(corpus)) throw std::runtime_error("no folder of ballot lists \"" + corpus + "\"");
   fs::create_directories(outFolder);
   const fs::path in(corpus), out(outFolder);
   // A database whose lists are all missing is not built.

@@ -13,6 +13,7 @@
 #include "rules/movegen.h"
 #include "rules/position.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -93,19 +94,11 @@ TGame BenchGame(const TBenchPosition& bp) {
   return game;
 }
 
-int Bench(const Args& args) {
-  long long depth = 9, threads = 1;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--depth" && i + 1 < args.size()) {
-      depth = ParseCount(args[++i], "--depth", kMaxSearchPly);
-      if (depth < 1) throw UsageError{"bad --depth: at least 1"};
-    } else if (args[i] == "--threads" && i + 1 < args.size()) {
-      threads = ParseCount(args[++i], "--threads", 255);
-      if (threads < 1) throw UsageError{"bad --threads: at least 1"};
-    } else {
-      throw UsageError{"unknown argument \"" + args[i] + "\""};
-    }
-  }
+int Bench(const Args& words) {
+  const TArgs args(words, {"--depth", "--threads"});
+  args.ExpectPositionals(0, 0, "no arguments");
+  const long long depth = args.Count("--depth", 9, 1, kMaxSearchPly);
+  const long long threads = args.Count("--threads", 1, 1, 255);
 
   std::atomic<bool> stop{false};
   TAnalysisInfo info;

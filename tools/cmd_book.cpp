@@ -2,6 +2,7 @@
 // moves of a position.
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "rules/fen.h"
 #include "rules/variants.h"
 #include "app/engineplayer.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -22,46 +24,25 @@ bool ReadBookGames(const std::string& dbPath, int variant, long long maxPly, lon
                    std::map<TBookKey, TBookRecord>& records, int64_t& used, int64_t& skipped, int& otherVariant,
                    int& unreadable);
 
-int Build(const Args& args) {
-  std::string dbPath, outPath;
-  int variant = 0;
-  long long maxPly = 20, minGames = 1;
+int Build(const Args& words) {
+  const TArgs args(words, {"--variant", "--out", "--max-ply", "--min-games", "--expand", "--engine", "--nodes",
+                           "--expand-ply"},
+                   {}, 1);
+  args.ExpectPositionals(0, 1, "a game database");
   TBookExpandOptions expand;
-  expand.positions = 0;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    auto value = [&]() -> const std::string& {
-      if (k + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++k];
-    };
-    if (a == "--variant")
-      variant = ParseVariantArg(value());
-    else if (a == "--out")
-      outPath = value();
-    else if (a == "--max-ply")
-      maxPly = ParseCount(value(), "ply", 1000);
-    else if (a == "--min-games")
-      minGames = ParseCount(value(), "game count", 1000000000);
-    else if (a == "--expand")
-      expand.positions = static_cast<int>(ParseCount(value(), "--expand", 1000000));
-    else if (a == "--engine")
-      expand.engine = value();
-    else if (a == "--nodes")
-      expand.nodes = static_cast<int>(ParseCount(value(), "--nodes", 2000000000));
-    else if (a == "--expand-ply")
-      expand.maxPly = static_cast<int>(ParseCount(value(), "--expand-ply", 200));
-    else if (!a.empty() && a[0] == '-')
-      throw UsageError{"unknown option \"" + a + "\""};
-    else if (dbPath.empty())
-      dbPath = a;
-    else
-      throw UsageError{"unexpected argument \"" + a + "\""};
-  }
+  expand.positions = static_cast<int>(args.Count("--expand", 0, 0, 1000000));
+  expand.engine = args.Text("--engine");
+  expand.nodes = static_cast<int>(args.Count("--nodes", expand.nodes, 1, 2000000000));
+  expand.maxPly = static_cast<int>(args.Count("--expand-ply", expand.maxPly, 0, 200));
+  const std::string dbPath = args.Positionals().empty() ? std::string() : args.Positionals()[0];
   if (dbPath.empty() && expand.positions == 0) throw UsageError{"missing database (or --expand N)"};
-  if (variant == 0) throw UsageError{"missing --variant V"};
-  if (outPath.empty()) throw UsageError{"missing --out BOOK.cbk"};
+  if (!args.Has("--variant")) throw UsageError{"missing --variant V"};
+  if (!args.Has("--out")) throw UsageError{"missing --out BOOK.cbk"};
   if (expand.positions > 0 && expand.engine.empty()) throw UsageError{"--expand needs --engine ENGINE.eng"};
-  if (expand.nodes < 1) throw UsageError{"bad --nodes: at least 1"};
+  const int variant = args.Variant("--variant", 0);
+  const std::string outPath = args.Text("--out");
+  const long long maxPly = args.Count("--max-ply", 20, 0, 1000);
+  const long long minGames = args.Count("--min-games", 1, 0, 1000000000);
   std::map<TBookKey, TBookRecord> records;
   int64_t used = 0, skipped = 0;
   int otherVariant = 0, unreadable = 0;
@@ -87,7 +68,7 @@ int Build(const Args& args) {
   for (const auto& [key, r] : records) list.push_back(r);
   std::string error;
   if (!WriteBook(outPath, list, error)) {
-    std::fprintf(stderr, "book build: %s\n", error.c_str());
+    PrintError("book", error);
     return 1;
   }
   std::printf(
@@ -104,8 +85,7 @@ bool ReadBookGames(const std::string& dbPath, int variant, long long maxPly, lon
                    int& unreadable) {
   TQuorlinDB db;
   if (!OpenDatabase(dbPath, db, true) || db.DBType == 0) {
-    std::fprintf(stderr, "book build: %s\n",
-                 db.LastError.empty() ? ("cannot open " + dbPath).c_str() : db.LastError.c_str());
+    PrintError("book", db.LastError.empty() ? "cannot open " + dbPath : db.LastError);
     return false;
   }
   const int count = IndexRecordCount(db);
@@ -140,33 +120,20 @@ bool ReadBookGames(const std::string& dbPath, int variant, long long maxPly, lon
   return true;
 }
 
-int Show(const Args& args) {
-  std::string bookPath, variantArg, fen;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    if (a == "--fen") {
-      if (k + 1 >= args.size()) throw UsageError{"--fen needs a value"};
-      fen = args[++k];
-    } else if (bookPath.empty()) {
-      bookPath = a;
-    } else if (variantArg.empty()) {
-      variantArg = a;
-    } else {
-      throw UsageError{"unexpected argument \"" + a + "\""};
-    }
-  }
-  if (bookPath.empty() || variantArg.empty()) throw UsageError{"expected BOOK.cbk VARIANT"};
-  const int variant = ParseVariantArg(variantArg);
+int Show(const Args& words) {
+  const TArgs args(words, {"--fen"}, {}, 1);
+  args.ExpectPositionals(2, 2, "BOOK.cbk VARIANT");
+  const std::string bookPath = args.Positionals()[0];
+  const int variant = ParseVariantArg(args.Positionals()[1]);
   const TGameParams& params = VariantTable[variant];
   TBoard board;
   int side = 0;
-  if (fen.empty()) {
+  if (args.Has("--fen"))
+    ReadFenArg(params, args.Text("--fen"), board, side);
+  else
     board.b = StartPosition(params, false);
-  } else {
-    ReadFenArg(params, fen, board, side);
-  }
   TOpeningBook book;
-  if (!book.Ini(bookPath)) std::fprintf(stderr, "book show: cannot open %s\n", bookPath.c_str());
+  if (!book.Ini(bookPath)) throw std::runtime_error("cannot open the opening book \"" + bookPath + "\"");
   TOpenMoves moves;
   book.Lookup(params, moves, board, side);
   if (!moves.openposcomm.empty()) std::printf("%s\n", moves.openposcomm.c_str());

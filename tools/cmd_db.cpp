@@ -13,6 +13,7 @@
 #include "games/pdnfile.h"
 #include "rules/fen.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -38,33 +39,44 @@ std::string VariantName(int type) {
 // Status of a command whose argument names no database or no game in it.
 constexpr int kNoSuchThing = 2;
 
-// Opens the database named by args[1]; 0 when it is open, else the status to
-// exit with (a database that is not there is the caller's mistake: 2). A
-// warning (a database a crash left incomplete) goes to standard error.
-int Open(const Args& args, TQuorlinDB& db, bool readOnly = true) {
-  if (!DatabaseExists(args[1])) {
-    std::fprintf(stderr, "quorlin db: \"%s\": no such database (its .abd and .abm files do not both exist)\n",
-                 args[1].c_str());
+// The words of a subcommand taking the database and `more` positional words
+// (`what` names them all for the error).
+TArgs SubArgs(const Args& words, size_t min, size_t max, const std::string& what) {
+  TArgs args(words, {}, {}, 1);
+  args.ExpectPositionals(min, max, what);
+  return args;
+}
+
+// Opens the database named by the first positional word; 0 when it is open,
+// else the status to exit with (a database that is not there is the caller's
+// mistake: 2). A warning (a database a crash left incomplete) goes to
+// standard error.
+int Open(const TArgs& args, TQuorlinDB& db, bool readOnly = true) {
+  const std::string& path = args.Positionals()[0];
+  if (!DatabaseExists(path)) {
+    PrintError("db", "\"" + path + "\": no such database (its .abd and .abm files do not both exist)");
     return kNoSuchThing;
   }
-  if (!OpenDatabase(args[1], db, readOnly)) {
-    std::fprintf(stderr, "quorlin db: cannot open \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
+  if (!OpenDatabase(path, db, readOnly)) {
+    PrintError("db", "cannot open \"" + path + "\": " + db.LastError);
     return 1;
   }
-  if (!db.Warning.empty()) std::fprintf(stderr, "quorlin db: warning: %s\n", db.Warning.c_str());
+  if (!db.Warning.empty()) PrintError("db", "warning: " + db.Warning);
   return 0;
 }
 
-// The game number args[2]; 0 (after saying so) when the database has no such game.
-int GameNumber(const Args& args, const TQuorlinDB& db) {
-  const long long n = ParseCount(args[2], "game number", 1LL << 31);
+// The game number given after the database; 0 (after saying so) when the
+// database has no such game.
+int GameNumber(const TArgs& args, const TQuorlinDB& db) {
+  const long long n = ParseCount(args.Positionals()[1], "game number", 1LL << 31);
   if (n >= 1 && n <= db.DBSize) return static_cast<int>(n);
-  std::fprintf(stderr, "quorlin db: there is no game %lld in \"%s\": it holds %d game%s\n", n,
-               args[1].c_str(), db.DBSize, db.DBSize == 1 ? "" : "s");
+  PrintError("db", "there is no game " + std::to_string(n) + " in \"" + args.Positionals()[0] + "\": it holds " +
+                       std::to_string(db.DBSize) + " game" + (db.DBSize == 1 ? "" : "s"));
   return 0;
 }
 
-int Info(const Args& args) {
+int Info(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
   TQuorlinDB db;
   if (const int status = Open(args, db)) return status;
   int deleted = 0, unreadable = 0;
@@ -88,11 +100,13 @@ int Info(const Args& args) {
   return 0;
 }
 
-int List(const Args& args) {
+int List(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 3, "a database file");
+  const Args& positional = args.Positionals();
+  const long long from = positional.size() > 1 ? ParseCount(positional[1], "first game", 1LL << 31) : 1;
   TQuorlinDB db;
   if (const int status = Open(args, db)) return status;
-  const long long from = args.size() > 2 ? ParseCount(args[2], "first game", 1LL << 31) : 1;
-  const long long count = args.size() > 3 ? ParseCount(args[3], "count", 1LL << 31) : db.DBSize;
+  const long long count = positional.size() > 2 ? ParseCount(positional[2], "count", 1LL << 31) : db.DBSize;
   TGameHeader h;
   for (long long n = std::max(1LL, from); n <= db.DBSize && n < from + count; ++n) {
     if (!ReadIndexRecord(db, static_cast<int>(n), h)) {
@@ -109,7 +123,8 @@ int List(const Args& args) {
   return 0;
 }
 
-int Check(const Args& args) {
+int Check(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
   TQuorlinDB db;
   if (const int status = Open(args, db)) return status;
   TDBCheckReport report;
@@ -153,43 +168,26 @@ void ParseResults(const std::string& text, std::array<bool, kResultCount>& accep
   }
 }
 
-int Search(const Args& args) {
+int Search(const Args& words) {
+  const TArgs args(words,
+                   {"--white", "--black", "--tournament", "--site", "--annotator", "--year", "--moves",
+                    "--result", "--fen", "--variant"},
+                   {"--ignore-colors"}, 1);
+  args.ExpectPositionals(1, 1, "a database file");
+  TSearchInfo info;
+  info.ignorecol = args.Has("--ignore-colors");
+  if (args.Has("--white")) info.name[0] = FoldCase(args.Text("--white"));
+  if (args.Has("--black")) info.name[1] = FoldCase(args.Text("--black"));
+  if (args.Has("--tournament")) info.tourn = FoldCase(args.Text("--tournament"));
+  if (args.Has("--site")) info.site = FoldCase(args.Text("--site"));
+  if (args.Has("--annotator")) info.annot = FoldCase(args.Text("--annotator"));
+  if (args.Has("--year")) ParseRange(args.Text("--year"), "year", info.yearstart, info.yearend);
+  if (args.Has("--moves")) ParseRange(args.Text("--moves"), "moves", info.movestart, info.moveend);
+  if (args.Has("--result")) ParseResults(args.Text("--result"), info.rescheck);
+  const std::string fen = args.Text("--fen");
+  int variant = args.Variant("--variant", 0);
   TQuorlinDB db;
   if (const int status = Open(args, db)) return status;
-  TSearchInfo info;
-  std::string fen;
-  int variant = 0;
-  for (size_t i = 2; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--ignore-colors") {
-      info.ignorecol = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) throw UsageError{"\"" + a + "\" needs a value"};
-    const std::string& v = args[++i];
-    if (a == "--white")
-      info.name[0] = FoldCase(v);
-    else if (a == "--black")
-      info.name[1] = FoldCase(v);
-    else if (a == "--tournament")
-      info.tourn = FoldCase(v);
-    else if (a == "--site")
-      info.site = FoldCase(v);
-    else if (a == "--annotator")
-      info.annot = FoldCase(v);
-    else if (a == "--year")
-      ParseRange(v, "year", info.yearstart, info.yearend);
-    else if (a == "--moves")
-      ParseRange(v, "moves", info.movestart, info.moveend);
-    else if (a == "--result")
-      ParseResults(v, info.rescheck);
-    else if (a == "--fen")
-      fen = v;
-    else if (a == "--variant")
-      variant = ParseVariantArg(v);
-    else
-      throw UsageError{"unknown option \"" + a + "\""};
-  }
   const bool positionSearch = !fen.empty();
   TDColor side = TDColor::white;
   int boardSize = 0;
@@ -221,10 +219,12 @@ int Search(const Args& args) {
   return 0;
 }
 
-int Create(const Args& args) {
+int Create(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
+  const std::string& path = args.Positionals()[0];
   TQuorlinDB db;
-  if (!CreateDatabase(args[1], db, kDBVersion38)) {
-    std::fprintf(stderr, "quorlin db: cannot create \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
+  if (!CreateDatabase(path, db, kDBVersion38)) {
+    PrintError("db", "cannot create \"" + path + "\": " + db.LastError);
     return 1;
   }
   std::printf("created %s, %s and %s (empty, version 38)\n", db.DBNameIdx.c_str(), db.DBNameMain.c_str(),
@@ -272,14 +272,15 @@ void ShowHeader(const TGame& g, int n, const TQuorlinDB& db) {
   line("Flags:", FlagLetters(h.Flags) + ", " + std::to_string(h.GameLength) + " moves");
 }
 
-int Show(const Args& args) {
+int Show(const Args& words) {
+  const TArgs args = SubArgs(words, 2, 2, "a database file and a game number");
   TQuorlinDB db;
   if (const int status = Open(args, db)) return status;
   const int n = GameNumber(args, db);
   if (n == 0) return kNoSuchThing;
   TGame game;
   if (!ReadGame(db, n, false, -1, game)) {
-    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    PrintError("db", db.LastError);
     return 1;
   }
   ShowHeader(game, n, db);
@@ -289,30 +290,32 @@ int Show(const Args& args) {
 }
 
 // db delete|undelete DB N: sets or clears the deleted mark of game N.
-int Mark(const Args& args, bool deleted) {
+int Mark(const Args& words, bool deleted) {
+  const TArgs args = SubArgs(words, 2, 2, "a database file and a game number");
   TQuorlinDB db;
   if (const int status = Open(args, db, /*readOnly=*/false)) return status;
   const int n = GameNumber(args, db);
   if (n == 0) return kNoSuchThing;
   if (!SetDeletedMark(db, n, deleted ? 2 : 1) || !CloseDatabase(db)) {
-    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    PrintError("db", db.LastError);
     return 1;
   }
   std::printf("game %d %s\n", n, deleted ? "marked deleted" : "no longer marked deleted");
   return 0;
 }
 
-int Compact(const Args& args) {
+int Compact(const Args& words) {
+  const TArgs args = SubArgs(words, 1, 1, "a database file");
   TQuorlinDB db;
   if (const int status = Open(args, db, /*readOnly=*/false)) return status;
   const int before = db.DBSize;
   if (!CompactIndex(db)) {
-    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    PrintError("db", db.LastError);
     return 1;
   }
   const int after = db.DBSize;
   if (!CloseDatabase(db)) {
-    std::fprintf(stderr, "quorlin db: %s\n", db.LastError.c_str());
+    PrintError("db", db.LastError);
     return 1;
   }
   std::printf("%d games marked deleted removed from the index, %d games remain%s\n", before - after, after,
@@ -321,26 +324,27 @@ int Compact(const Args& args) {
 }
 
 int Db(const Args& args) {
-  if (args.size() < 2) throw UsageError{"expected a subcommand and a database file"};
+  if (args.empty()) throw UsageError{"expected a subcommand and a database file"};
   const std::string& sub = args[0];
-  if (sub == "info" && args.size() == 2) return Info(args);
-  if (sub == "list" && args.size() <= 4) return List(args);
-  if (sub == "check" && args.size() == 2) return Check(args);
+  if (sub == "info") return Info(args);
+  if (sub == "list") return List(args);
+  if (sub == "check") return Check(args);
   if (sub == "search") return Search(args);
-  if (sub == "create" && args.size() == 2) return Create(args);
-  if (sub == "show" && args.size() == 3) return Show(args);
-  if ((sub == "delete" || sub == "undelete") && args.size() == 3) return Mark(args, sub == "delete");
-  if (sub == "compact" && args.size() == 2) return Compact(args);
-  throw UsageError{"unknown subcommand or wrong arguments"};
+  if (sub == "create") return Create(args);
+  if (sub == "show") return Show(args);
+  if (sub == "delete" || sub == "undelete") return Mark(args, sub == "delete");
+  if (sub == "compact") return Compact(args);
+  throw UsageError{"unknown subcommand \"" + sub +
+                   "\": expected create, info, list, check, search, show, delete, undelete or compact"};
 }
 
 Command db("db",
-           "db create|info|check|compact DB.abd | db list DB.abd [FIRST [COUNT]]\n"
-           "    | db show|delete|undelete DB.abd N | db search DB.abd [--white TEXT] [--black TEXT]\n"
-           "      [--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B]\n"
-           "      [--result CODES] [--ignore-colors] [--fen FEN [--variant V]]",
-           "game databases: create one, summary, game list, full check, search, show a game,\n"
-           "    mark games deleted or not, compact the index (drops the games marked deleted)",
+           "db create|info|check|compact DB.abd | db list DB.abd [FIRST [COUNT]] | "
+           "db show|delete|undelete DB.abd N | db search DB.abd [--white TEXT] [--black TEXT] "
+           "[--tournament TEXT] [--site TEXT] [--annotator TEXT] [--year A-B] [--moves A-B] "
+           "[--result CODES] [--ignore-colors] [--fen FEN [--variant V]]",
+           "game databases: create one, summary, game list, full check, search, show a game, mark games "
+           "deleted or not, compact the index (drops the games marked deleted)",
            Db);
 
 }  // namespace

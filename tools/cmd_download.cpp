@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "download/download.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -71,26 +72,13 @@ void PrintSummary(const TDownloadSummary& s, const std::string& folder) {
   std::printf("Unpacked %zu files into %s\n", s.Files.size(), folder.c_str());
 }
 
-int Download(const Args& args) {
+int Download(const Args& words) {
+  const TArgs args(words, {"--to", "--parts"});
+  args.ExpectPositionals(1, 1, "a URL");
   TDownloadRequest request;
-  std::string folder;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "--to" && hasValue) {
-      folder = args[++i];
-    } else if (a == "--parts" && hasValue) {
-      request.Parts = static_cast<int>(ParseCount(args[++i], "number of parts", kMaxPartCount));
-      if (request.Parts < 1) throw UsageError{"bad number of parts \"0\": at least 1"};
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option or missing value: " + a};
-    } else if (request.Url.empty()) {
-      request.Url = a;
-    } else {
-      throw UsageError{"more than one URL: " + a};
-    }
-  }
-  if (request.Url.empty()) throw UsageError{"no URL given"};
+  request.Url = args.Positionals()[0];
+  request.Parts = static_cast<int>(args.Count("--parts", request.Parts, 1, kMaxPartCount));
+  const std::string folder = args.Text("--to");
   if (folder.empty()) throw UsageError{"no folder given: --to FOLDER"};
 
   std::error_code ec;
@@ -122,8 +110,7 @@ int Download(const Args& args) {
 
   const TDownloadSummary s = download.Summary();
   if (s.Phase != TDownloadPhase::Succeeded) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "quorlin download: error: %s\n", s.Error.c_str());
+    PrintError("download", "error: " + s.Error);
     return 1;
   }
   PrintSummary(s, request.DestFolder);

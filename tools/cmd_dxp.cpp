@@ -21,6 +21,7 @@
 #include "app/matchgame.h"
 #include "games/pdnfile.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -277,67 +278,39 @@ int TDxpCommand::Run() {
   return complete && tally_.faults == 0 && tally_.notPlayed == 0 ? 0 : 1;
 }
 
-int Dxp(const Args& args) {
+int Dxp(const Args& words) {
+  const TArgs args(words,
+                   {"--listen", "--connect", "--games", "--time", "--moves", "--fen", "--pdn-out",
+                    "--timeout", "--move-time", "--threads", "--hash", "--ed", "--book"},
+                   {"--initiator", "--transcript"});
+  args.ExpectPositionals(1, 1, "one engine description");
+  if (args.Has("--listen") && args.Has("--connect")) throw UsageError{"give --listen or --connect, not both"};
   TDxpOptions o;
-  std::vector<std::string> positional;
-  bool haveListen = false, haveConnect = false, haveGameOptions = false;
-  auto value = [&](size_t& i) -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-    return args[++i];
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string error;
-    if (a == "--listen") {
-      if (!ParseHostPort(value(i), o.host, o.port, error, true)) throw UsageError{"bad --listen " + error};
-      haveListen = true;
-      o.listen = true;
-    } else if (a == "--connect") {
-      if (!ParseHostPort(value(i), o.host, o.port, error)) throw UsageError{"bad --connect " + error};
-      if (o.host.empty()) throw UsageError{"bad --connect: expected HOST:PORT"};
-      haveConnect = true;
-      o.listen = false;
-    } else if (a == "--initiator") {
-      o.initiator = true;
-    } else if (a == "--games") {
-      o.games = static_cast<int>(ParseCount(value(i), "--games", 100000));
-      if (o.games < 1) throw UsageError{"bad --games: at least 1"};
-    } else if (a == "--time") {
-      o.minutes = static_cast<int>(ParseCount(value(i), "--time", 999));
-      haveGameOptions = true;
-    } else if (a == "--moves") {
-      o.moves = static_cast<int>(ParseCount(value(i), "--moves", 999));
-      haveGameOptions = true;
-    } else if (a == "--fen") {
-      o.fen = value(i);
-      haveGameOptions = true;
-    } else if (a == "--pdn-out") {
-      o.pdnOut = value(i);
-    } else if (a == "--timeout") {
-      o.timeoutSec = static_cast<int>(ParseCount(value(i), "--timeout", 86400));
-      if (o.timeoutSec < 1) throw UsageError{"bad --timeout: at least 1 second"};
-    } else if (a == "--move-time") {
-      o.moveTimeMs = static_cast<int>(ParseCount(value(i), "--move-time", 3600000));
-      if (o.moveTimeMs < 10) throw UsageError{"bad --move-time: at least 10 ms"};
-    } else if (a == "--threads") {
-      o.threads = static_cast<int>(ParseCount(value(i), "--threads", 255));
-    } else if (a == "--hash") {
-      o.hashMb = static_cast<int>(ParseCount(value(i), "--hash", 4096));
-      if (o.hashMb < 1) throw UsageError{"bad --hash: at least 1 MB"};
-    } else if (a == "--ed") {
-      o.edFolder = value(i);
-    } else if (a == "--book") {
-      o.book = value(i);
-    } else if (a == "--transcript") {
-      o.transcript = true;
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else {
-      positional.push_back(a);
-    }
+  std::string error;
+  if (args.Has("--listen")) {
+    if (!ParseHostPort(args.Text("--listen"), o.host, o.port, error, true))
+      throw UsageError{"bad --listen " + error};
+    o.listen = true;
+  } else if (args.Has("--connect")) {
+    if (!ParseHostPort(args.Text("--connect"), o.host, o.port, error))
+      throw UsageError{"bad --connect " + error};
+    if (o.host.empty()) throw UsageError{"bad --connect: expected HOST:PORT"};
+    o.listen = false;
   }
-  if (positional.size() != 1) throw UsageError{"expected one engine description"};
-  if (haveListen && haveConnect) throw UsageError{"give --listen or --connect, not both"};
+  o.initiator = args.Has("--initiator");
+  o.games = static_cast<int>(args.Count("--games", o.games, 1, 100000));
+  o.minutes = static_cast<int>(args.Count("--time", o.minutes, 0, 999));
+  o.moves = static_cast<int>(args.Count("--moves", o.moves, 0, 999));
+  o.fen = args.Text("--fen");
+  o.pdnOut = args.Text("--pdn-out");
+  o.timeoutSec = static_cast<int>(args.Count("--timeout", o.timeoutSec, 1, 86400));
+  o.moveTimeMs = static_cast<int>(args.Count("--move-time", o.moveTimeMs, 10, 3600000));
+  o.threads = static_cast<int>(args.Count("--threads", o.threads, 0, 255));
+  o.hashMb = static_cast<int>(args.Count("--hash", o.hashMb, 1, 4096));
+  o.edFolder = args.Text("--ed");
+  o.book = args.Text("--book");
+  o.transcript = args.Has("--transcript");
+  const bool haveGameOptions = args.Has("--time") || args.Has("--moves") || args.Has("--fen");
   if (haveGameOptions && !o.initiator)
     throw UsageError{"--time, --moves and --fen are for the initiator (add --initiator)"};
   if (o.initiator && o.games == 0) o.games = 1;
@@ -346,7 +319,7 @@ int Dxp(const Args& args) {
     int side = 0;
     ReadFenArg(VariantTable[kInternational], o.fen, b, side);
   }
-  o.engine = positional[0];
+  o.engine = args.Positionals()[0];
   return TDxpCommand(o).Run();
 }
 

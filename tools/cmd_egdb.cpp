@@ -1,6 +1,8 @@
 // quorlin egdb: builds endgame databases and probes positions in them.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,49 +14,33 @@
 #include "rules/fen.h"
 #include "rules/position.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
 namespace {
 
-int Build(const Args& args) {
+int Build(const Args& words) {
+  const TArgs args(words, {"--pieces", "--type", "--out"}, {}, 1);
+  args.ExpectPositionals(1, 1, "a variant");
+  if (!args.Has("--out")) throw UsageError{"missing --out FOLDER"};
   TEgdbBuildOptions opt;
-  std::string variantArg;
-  bool havePieces = false;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    auto value = [&]() -> const std::string& {
-      if (k + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++k];
-    };
-    if (a == "--pieces") {
-      opt.maxPieces = static_cast<int>(ParseCount(value(), "piece count", 12));
-      havePieces = true;
-    } else if (a == "--type") {
-      const std::string t = value();
-      if (t == "MTW" || t == "mtw")
-        opt.type = ebMTW;
-      else if (t == "WDL" || t == "wdl")
-        opt.type = ebWDL;
-      else
-        throw UsageError{"bad type \"" + t + "\": expected MTW or WDL"};
-    } else if (a == "--out") {
-      opt.outFolder = value();
-    } else if (!a.empty() && a[0] == '-') {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else if (variantArg.empty()) {
-      variantArg = a;
-    } else {
-      throw UsageError{"unexpected argument \"" + a + "\""};
-    }
+  opt.maxPieces = static_cast<int>(args.Count("--pieces", 0, 0, 12));
+  opt.outFolder = args.Text("--out");
+  if (args.Has("--type")) {
+    const std::string t = args.Text("--type");
+    if (t == "MTW" || t == "mtw")
+      opt.type = ebMTW;
+    else if (t == "WDL" || t == "wdl")
+      opt.type = ebWDL;
+    else
+      throw UsageError{"bad type \"" + t + "\": expected MTW or WDL"};
   }
-  if (variantArg.empty()) throw UsageError{"missing variant"};
-  if (!havePieces) opt.maxPieces = 0;
-  if (opt.outFolder.empty()) throw UsageError{"missing --out FOLDER"};
+  const std::string variantArg = args.Positionals()[0];
   opt.variant = ParseVariantArg(variantArg);
   if (!HasBitboardGenerator(opt.variant) || !EdbGeometryOfVariant(opt.variant).valid())
     throw UsageError{VariantTable[opt.variant].Name + " has no endgame databases"};
-  if (!havePieces) {
+  if (!args.Has("--pieces")) {
     opt.maxPieces = DefaultEgdbPieces(opt.variant);
     std::printf("%s: %d pieces (the default)\n", VariantTable[opt.variant].Name.c_str(), opt.maxPieces);
   }
@@ -64,38 +50,30 @@ int Build(const Args& args) {
   };
   const TEgdbBuildResult r = BuildEndgameDatabases(opt);
   if (!r.ok) {
-    std::fprintf(stderr, "egdb build: %s\n", r.error.c_str());
+    PrintError("egdb", "error: " + r.error);
     return 1;
   }
   std::printf("%zu classes, %llu bytes, %.2fs\n", r.classes.size(), (unsigned long long)r.bytes, r.seconds);
   return 0;
 }
 
-int Probe(const Args& args) {
-  std::string variantArg, fen, folder;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    if (a == "--folder") {
-      if (k + 1 >= args.size()) throw UsageError{"--folder needs a value"};
-      folder = args[++k];
-    } else if (variantArg.empty()) {
-      variantArg = a;
-    } else if (fen.empty()) {
-      fen = a;
-    } else {
-      throw UsageError{"unexpected argument \"" + a + "\""};
-    }
-  }
-  if (variantArg.empty() || fen.empty()) throw UsageError{"expected VARIANT FEN"};
-  const int variant = ParseVariantArg(variantArg);
+int Probe(const Args& words) {
+  const TArgs args(words, {"--folder"}, {}, 1);
+  args.ExpectPositionals(2, 2, "VARIANT FEN");
+  const int variant = ParseVariantArg(args.Positionals()[0]);
   const TGameParams& params = VariantTable[variant];
+  TBoard board;
+  int side = 0;
+  ReadFenArg(params, args.Positionals()[1], board, side);
+  std::string folder = args.Text("--folder");
   if (folder.empty()) {
     InitFolders();
     folder = EDFolder;
   }
-  TBoard board;
-  int side = 0;
-  ReadFenArg(params, fen, board, side);
+  // A probe in a folder that is not there would only ever answer "not found".
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec))
+    throw std::runtime_error("endgame database folder \"" + folder + "\" not found");
   TBitBoard64 bb;
   BoardToBit64(board, bb, variant);
   if (side == 1) FlipBitBoard(bb, variant);
@@ -104,6 +82,8 @@ int Probe(const Args& args) {
     return 0;
   }
   const std::shared_ptr<const TEndgameDb> db = TEndgameDb::Load(variant, false, folder, {});
+  if (db->FilesLoaded() == 0)
+    throw std::runtime_error("no endgame databases of " + params.Name + " in \"" + folder + "\"");
   uint8_t value = 0;
   TEbType type;
   if (!db->ProbeRaw(bb, value, type)) {

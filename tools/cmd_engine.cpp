@@ -9,6 +9,7 @@
 #include "engine/evaluation.h"
 #include "engine/textfile.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -77,27 +78,15 @@ int Check(const std::filesystem::path& path, int variant, const std::string& var
   return problems ? 1 : 0;
 }
 
-int Engine(const Args& args) {
-  if (args.empty() || args[0] != "check") throw UsageError{"expected the subcommand \"check\""};
-  std::string file, saveTo, variantArg;
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--save" || args[i] == "--variant") {
-      if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-      (args[i] == "--save" ? saveTo : variantArg) = args[i + 1];
-      ++i;
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + args[i] + "\""};
-    } else if (file.empty()) {
-      file = args[i];
-    } else {
-      throw UsageError{"expected one engine description"};
-    }
-  }
-  if (file.empty()) throw UsageError{"expected an engine description"};
+int Engine(const Args& words) {
+  if (words.empty() || words[0] != "check") throw UsageError{"expected the subcommand \"check\""};
+  const TArgs args(words, {"--save", "--variant"}, {}, 1);
+  args.ExpectPositionals(1, 1, "one engine description");
+  const std::string file = args.Positionals()[0], saveTo = args.Text("--save");
   int variant;
   std::string source;
-  if (!variantArg.empty()) {
-    variant = ParseVariantArg(variantArg);
+  if (args.Has("--variant")) {
+    variant = args.Variant("--variant", 0);
     source = "given";
   } else if (const int v = FindVariant(std::filesystem::absolute(file).parent_path().filename().string());
              v != 0) {

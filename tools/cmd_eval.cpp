@@ -10,6 +10,7 @@
 #include "rules/fen.h"
 #include "rules/position.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -19,22 +20,10 @@ std::string SideName(const TGameParams& p, int side) {
   return (side == 0) == p.intface.WhiteStart ? "White" : "Black";
 }
 
-int Eval(const Args& args) {
-  std::string fen;
-  bool haveFen = false;
-  std::vector<std::string> positional;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--fen") {
-      if (i + 1 >= args.size()) throw UsageError{"--fen needs a position"};
-      fen = args[++i];
-      haveFen = true;
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + args[i] + "\""};
-    } else {
-      positional.push_back(args[i]);
-    }
-  }
-  if (positional.size() != 2) throw UsageError{"expected a variant and an engine description"};
+int Eval(const Args& words) {
+  const TArgs args(words, {"--fen"});
+  args.ExpectPositionals(2, 2, "a variant and an engine description");
+  const std::vector<std::string>& positional = args.Positionals();
   const int variant = ParseVariantArg(positional[0]);
   const TGameParams& params = VariantTable[variant];
 
@@ -45,8 +34,8 @@ int Eval(const Args& args) {
 
   TBoard board;
   int side = 0;
-  if (haveFen)
-    ReadFenArg(params, fen, board, side);
+  if (args.Has("--fen"))
+    ReadFenArg(params, args.Text("--fen"), board, side);
   else
     board.b = StartPosition(params, false);
   int pieces = 0;

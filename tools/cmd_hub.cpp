@@ -14,6 +14,7 @@
 #include "app/engineplayer.h"
 #include "app/hubsession.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -31,33 +32,15 @@ fs::path EngineForVariant(const fs::path& international, int variant) {
   return {};
 }
 
-int Hub(const Args& args) {
+int Hub(const Args& words) {
+  const TArgs args(words, {"--ed", "--book", "--threads", "--hash"});
+  args.ExpectPositionals(1, 1, "one engine description");
   THubSessionOptions o;
-  std::vector<std::string> positional;
-  auto value = [&](size_t& i) -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-    return args[++i];
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--ed") {
-      o.edFolder = value(i);
-    } else if (a == "--book") {
-      o.book = value(i);
-    } else if (a == "--threads") {
-      o.threads = static_cast<int>(ParseCount(value(i), "--threads", 64));
-      if (o.threads < 1) throw UsageError{"bad --threads: at least 1"};
-    } else if (a == "--hash") {
-      o.hashMb = static_cast<int>(ParseCount(value(i), "--hash", 4096));
-      if (o.hashMb < 1) throw UsageError{"bad --hash: at least 1 MB"};
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 1) throw UsageError{"expected one engine description"};
-  const fs::path international = ResolveEngineFile(positional[0], kInternational);
+  o.edFolder = args.Text("--ed");
+  o.book = args.Text("--book");
+  o.threads = static_cast<int>(args.Count("--threads", o.threads, 1, 64));
+  o.hashMb = static_cast<int>(args.Count("--hash", o.hashMb, 1, 4096));
+  const fs::path international = ResolveEngineFile(args.Positionals()[0], kInternational);
   if (!o.edFolder.empty() && !fs::is_directory(o.edFolder))
     throw std::runtime_error("endgame database folder \"" + o.edFolder + "\" not found");
   if (!o.book.empty() && !fs::exists(o.book))

@@ -1,9 +1,11 @@
 // quorlin language: the shipped language table and language files.
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "app/translations.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -15,43 +17,24 @@ std::string ExecutableFolder() {
   return ec ? std::string("./") : exe.parent_path().string() + "/";
 }
 
-int Language(const Args& args) {
-  std::string code = CurrentLanguageCode();
-  std::string checkFile;
-  Args texts;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--lang" || args[i] == "--check") {
-      if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-      std::string& target = args[i] == "--lang" ? code : checkFile;
-      target = args[++i];
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + args[i] + "\""};
-    } else {
-      texts.push_back(args[i]);
-    }
-  }
+int Language(const Args& words) {
+  const TArgs args(words, {"--lang", "--check"});
+  const std::string code = args.Text("--lang", CurrentLanguageCode());
+  const std::string checkFile = args.Text("--check");
+  const Args& texts = args.Positionals();
 
-  if (!checkFile.empty()) {
-    if (!std::filesystem::exists(checkFile)) {
-      std::fprintf(stderr, "%s: no such file\n", checkFile.c_str());
-      return 1;
-    }
+  if (args.Has("--check")) {
+    if (!std::filesystem::exists(checkFile)) throw std::runtime_error("\"" + checkFile + "\": no such file");
     const auto error = ReadLanguageFile(checkFile);
     for (int n = 1; n <= kNumberedTextCount; ++n)
       if (NumberedText(n) != NumberedDefault(n)) std::printf("[%d] \"%s\"\n", n, NumberedText(n).c_str());
-    if (error) {
-      std::fprintf(stderr, "%s\n", error->Message().c_str());
-      return 1;
-    }
+    if (error) throw std::runtime_error(error->Message());
     return 0;
   }
 
   const std::string path = ExecutableFolder() + kLanguageTableFile;
   const TLanguageTableResult result = LoadLanguageTable(path);
-  if (result.Error) {
-    std::fprintf(stderr, "%s\n", result.Error->Message().c_str());
-    return 1;
-  }
+  if (result.Error) throw std::runtime_error(result.Error->Message());
   if (texts.empty()) {
     std::printf("%s: %zu keys\n", path.c_str(), result.Table.Keys.size());
     for (const TLanguageList& lang : result.Table.Languages)

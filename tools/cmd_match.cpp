@@ -34,6 +34,7 @@
 #include "rules/movegen.h"
 #include "rules/position.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -258,55 +259,27 @@ void PrintScore(const std::vector<double>& points, const std::string& a, const s
     std::printf("Elo difference: %s (95%%: %s to %s)\n", Signed(EloOf(s)).c_str(), lo.c_str(), hi.c_str());
 }
 
-int Match(const Args& args) {
+int Match(const Args& words) {
+  const TArgs args(words, {"--games", "--time-per-move", "--openings", "--random-plies", "--pdn-out", "--seed",
+                           "--max-plies", "--threads", "--hash", "--dxp-time", "--dxp-moves", "--timeout"});
+  args.ExpectPositionals(3, 3, "a variant and two engine descriptions");
+  const bool haveRandom = args.Has("--random-plies");
+  if (args.Has("--openings") && haveRandom) throw UsageError{"give --openings or --random-plies, not both"};
   TMatchOptions o;
-  std::vector<std::string> positional;
-  bool haveRandom = false;
-  auto value = [&](size_t& i) -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-    return args[++i];
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--games") {
-      o.games = static_cast<int>(ParseCount(value(i), "--games", 100000));
-      if (o.games < 1) throw UsageError{"bad --games: at least 1"};
-    } else if (a == "--time-per-move") {
-      o.msPerMove = static_cast<int>(ParseCount(value(i), "--time-per-move", 3600000));
-      if (o.msPerMove < 10)
-        throw UsageError{"bad --time-per-move: at least 10 ms (the engine counts centiseconds)"};
-    } else if (a == "--openings") {
-      o.openingsDb = value(i);
-    } else if (a == "--random-plies") {
-      o.randomPlies = static_cast<int>(ParseCount(value(i), "--random-plies", 200));
-      haveRandom = true;
-    } else if (a == "--pdn-out") {
-      o.pdnOut = value(i);
-    } else if (a == "--seed") {
-      o.seed = static_cast<uint64_t>(ParseCount(value(i), "--seed", 9000000000000000000LL));
-    } else if (a == "--max-plies") {
-      o.maxPlies = static_cast<int>(ParseCount(value(i), "--max-plies", 100000));
-      if (o.maxPlies < 1) throw UsageError{"bad --max-plies: at least 1"};
-    } else if (a == "--threads") {
-      o.threads = static_cast<int>(ParseCount(value(i), "--threads", 255));
-    } else if (a == "--hash") {
-      o.hashMb = static_cast<int>(ParseCount(value(i), "--hash", 4096));
-      if (o.hashMb < 1) throw UsageError{"bad --hash: at least 1 MB"};
-    } else if (a == "--dxp-time") {
-      o.dxpMinutes = static_cast<int>(ParseCount(value(i), "--dxp-time", 999));
-    } else if (a == "--dxp-moves") {
-      o.dxpMoves = static_cast<int>(ParseCount(value(i), "--dxp-moves", 999));
-    } else if (a == "--timeout") {
-      o.timeoutSec = static_cast<int>(ParseCount(value(i), "--timeout", 86400));
-      if (o.timeoutSec < 1) throw UsageError{"bad --timeout: at least 1 second"};
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 3) throw UsageError{"expected a variant and two engine descriptions"};
-  if (!o.openingsDb.empty() && haveRandom) throw UsageError{"give --openings or --random-plies, not both"};
+  o.games = static_cast<int>(args.Count("--games", o.games, 1, 100000));
+  o.msPerMove = static_cast<int>(args.Count("--time-per-move", o.msPerMove, 0, 3600000));
+  if (o.msPerMove < 10) throw UsageError{"bad --time-per-move: at least 10 ms (the engine counts centiseconds)"};
+  o.openingsDb = args.Text("--openings");
+  o.randomPlies = static_cast<int>(args.Count("--random-plies", o.randomPlies, 0, 200));
+  o.pdnOut = args.Text("--pdn-out");
+  o.seed = static_cast<uint64_t>(args.Count("--seed", static_cast<long long>(o.seed), 0, 9000000000000000000LL));
+  o.maxPlies = static_cast<int>(args.Count("--max-plies", o.maxPlies, 1, 100000));
+  o.threads = static_cast<int>(args.Count("--threads", o.threads, 0, 255));
+  o.hashMb = static_cast<int>(args.Count("--hash", o.hashMb, 1, 4096));
+  o.dxpMinutes = static_cast<int>(args.Count("--dxp-time", o.dxpMinutes, 0, 999));
+  o.dxpMoves = static_cast<int>(args.Count("--dxp-moves", o.dxpMoves, 0, 999));
+  o.timeoutSec = static_cast<int>(args.Count("--timeout", o.timeoutSec, 1, 86400));
+  const std::vector<std::string>& positional = args.Positionals();
   o.variant = ParseVariantArg(positional[0]);
   o.engineA = positional[1];
   o.engineB = positional[2];

@@ -1,5 +1,6 @@
 // quorlin pdn import|export: PDN files in and out of a game database.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -9,40 +10,36 @@
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
 namespace {
 
-int Import(const Args& args) {
-  if (args.size() < 3) throw UsageError{"import needs a PDN file and a database"};
-  int variant = kInternational;  // the PDN default for games without a GameType tag
-  bool variantGiven = false;
-  for (size_t i = 3; i < args.size(); ++i) {
-    if (args[i] == "--variant" && i + 1 < args.size()) {
-      variantGiven = true;
-      variant = ParseVariantArg(args[++i]);
-      if (variant < 1 || variant > kVariantCount) throw UsageError{"--variant needs a built-in variant"};
-    } else {
-      throw UsageError{"unknown argument \"" + args[i] + "\""};
-    }
-  }
+int Import(const Args& words) {
+  const TArgs args(words, {"--variant"}, {}, 1);
+  args.ExpectPositionals(2, 2, "a PDN file and a database");
+  const std::string& pdnPath = args.Positionals()[0];
+  const std::string& dbPath = args.Positionals()[1];
+  // The PDN default for games without a GameType tag.
+  const bool variantGiven = args.Has("--variant");
+  const int variant = args.Variant("--variant", kInternational);
+  if (variant < 1 || variant > kVariantCount) throw UsageError{"--variant needs a built-in variant"};
   TPdnReadReport report;
   std::string error;
   const auto t0 = std::chrono::steady_clock::now();
-  const bool ok = ImportPdnFile(args[1], args[2], variant, report, error, [](int games, int line) {
+  const bool ok = ImportPdnFile(pdnPath, dbPath, variant, report, error, [](int games, int line) {
     std::fprintf(stderr, "... %d games read (line %d)\n", games, line);
   });
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   if (!ok && report.gamesWhole + report.gamesStopped == 0) {
-    std::fprintf(stderr, "quorlin pdn: %s\n", error.c_str());
+    PrintError("pdn", error);
     return 1;
   }
   const int total = report.gamesWhole + report.gamesStopped;
-  if (!report.databaseWarning.empty())
-    std::fprintf(stderr, "quorlin pdn: warning: %s\n", report.databaseWarning.c_str());
+  if (!report.databaseWarning.empty()) PrintError("pdn", "warning: " + report.databaseWarning);
   std::printf("%d games read whole, %d games stopped, %d stored in %s (%d games before, %d now)\n",
-              report.gamesWhole, report.gamesStopped, report.gamesStored, args[2].c_str(), report.gamesBefore,
+              report.gamesWhole, report.gamesStopped, report.gamesStored, dbPath.c_str(), report.gamesBefore,
               report.gamesBefore + report.gamesStored);
   for (const TPdnStop& s : report.stops)
     std::printf("  game %d, line %d, \"%s\": %s\n", s.game, s.line, s.token.c_str(), s.reason.c_str());
@@ -54,26 +51,23 @@ int Import(const Args& args) {
         "note: games without a GameType tag are read as International (the PDN default); if the file "
         "holds games of another variant, import it again with --variant VARIANT\n");
   if (!ok) {
-    std::fprintf(stderr, "quorlin pdn: %s\n", error.c_str());
+    PrintError("pdn", error);
     return 1;
   }
   return 0;
 }
 
-int Export(const Args& args) {
-  if (args.size() < 2) throw UsageError{"export needs a database"};
+int Export(const Args& words) {
+  const TArgs args(words, {"-o"}, {}, 1);
+  args.ExpectPositionals(1, SIZE_MAX, "a database");
+  const std::string& dbPath = args.Positionals()[0];
+  const std::string outPath = args.Text("-o");
   std::vector<int> numbers;
-  std::string outPath;
-  for (size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size()) {
-      outPath = args[++i];
-    } else {
-      numbers.push_back(static_cast<int>(ParseCount(args[i], "game number", 1LL << 30)));
-    }
-  }
+  for (size_t i = 1; i < args.Positionals().size(); ++i)
+    numbers.push_back(static_cast<int>(ParseCount(args.Positionals()[i], "game number", 1LL << 30)));
   TQuorlinDB db;
-  if (!OpenDatabase(args[1], db, /*readOnly=*/true)) {
-    std::fprintf(stderr, "quorlin pdn: cannot open \"%s\": %s\n", args[1].c_str(), db.LastError.c_str());
+  if (!OpenDatabase(dbPath, db, /*readOnly=*/true)) {
+    PrintError("pdn", "cannot open \"" + dbPath + "\": " + db.LastError);
     return 1;
   }
   if (numbers.empty())
@@ -82,7 +76,7 @@ int Export(const Args& args) {
   if (!outPath.empty()) {
     file.open(outPath, std::ios::binary | std::ios::trunc);
     if (!file) {
-      std::fprintf(stderr, "quorlin pdn: cannot write \"%s\"\n", outPath.c_str());
+      PrintError("pdn", "cannot write \"" + outPath + "\"");
       return 1;
     }
   }
@@ -90,13 +84,14 @@ int Export(const Args& args) {
   TGame game;
   for (int n : numbers) {
     if (n < 1 || n > db.DBSize || !ReadGame(db, n, false, -1, game)) {
-      std::fprintf(stderr, "game %d not exported: %s\n", n,
-                   n < 1 || n > db.DBSize ? "no such game" : db.LastError.c_str());
+      PrintError("pdn", "game " + std::to_string(n) + " not exported: " +
+                            (n < 1 || n > db.DBSize ? std::string("no such game") : db.LastError));
       ++failed;
       continue;
     }
     if (game.Header.TypeOfGame == 0) {
-      std::fprintf(stderr, "game %d not exported: PDN has no GameType for a custom variant\n", n);
+      PrintError("pdn",
+                 "game " + std::to_string(n) + " not exported: PDN has no GameType for a custom variant");
       ++failed;
       continue;
     }
@@ -110,7 +105,7 @@ int Export(const Args& args) {
   if (!outPath.empty()) {
     file.close();
     if (!file) {
-      std::fprintf(stderr, "quorlin pdn: writing \"%s\" failed\n", outPath.c_str());
+      PrintError("pdn", "writing \"" + outPath + "\" failed");
       return 1;
     }
     std::printf("%d games written to %s\n", written, outPath.c_str());

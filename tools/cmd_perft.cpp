@@ -11,6 +11,7 @@
 #include "rules/notation.h"
 #include "rules/perft.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -28,31 +29,12 @@ void PrintLine(int depth, uint64_t count, double seconds) {
   std::fflush(stdout);
 }
 
-int Perft(const Args& args) {
-  std::vector<std::string> positional;
-  std::string fen;
-  bool haveFen = false, dedupe = true, divide = false, bitboard = false, bulk = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--fen") {
-      if (i + 1 >= args.size()) throw UsageError{"--fen needs a position"};
-      fen = args[++i];
-      haveFen = true;
-    } else if (a == "--keep-duplicates") {
-      dedupe = false;
-    } else if (a == "--divide") {
-      divide = true;
-    } else if (a == "--bitboard") {
-      bitboard = true;
-    } else if (a == "--bulk") {
-      bulk = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2) throw UsageError{"expected a variant and a depth"};
+int Perft(const Args& words) {
+  const TArgs args(words, {"--fen"}, {"--keep-duplicates", "--divide", "--bitboard", "--bulk"});
+  args.ExpectPositionals(2, 2, "a variant and a depth");
+  const std::vector<std::string>& positional = args.Positionals();
+  const bool dedupe = !args.Has("--keep-duplicates"), divide = args.Has("--divide");
+  const bool bitboard = args.Has("--bitboard"), bulk = args.Has("--bulk");
   const int slot = ParseVariantArg(positional[0]);
   const TGameParams& params = VariantTable[slot];
   const int depth = static_cast<int>(ParseCount(positional[1], "depth", kMaxDepth));
@@ -67,8 +49,8 @@ int Perft(const Args& args) {
 
   TBoard board;
   int side = 0;
-  if (haveFen)
-    ReadFenArg(params, fen, board, side);
+  if (args.Has("--fen"))
+    ReadFenArg(params, args.Text("--fen"), board, side);
   else
     board.b = StartPosition(params, false);
 

@@ -21,6 +21,7 @@
 #include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -130,32 +131,16 @@ void Analyse(TApplication& app, TTickStats& ticks, double seconds) {
               FormatEval(out.Eval).c_str(), out.PV.c_str());
 }
 
-int Play(const Args& args) {
-  int variant = kRussian;
-  long long seconds = 1, maxPlies = 400, threads = 0;
-  double analyse = 0;
-  bool keep = false;
-  auto value = [&](size_t& i) -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
-    return args[++i];
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--seconds")
-      seconds = std::max(1LL, ParseCount(value(i), "--seconds", 3600));
-    else if (a == "--plies")
-      maxPlies = ParseCount(value(i), "--plies", 100000);
-    else if (a == "--threads")
-      threads = ParseCount(value(i), "--threads", 255);
-    else if (a == "--analyse")
-      analyse = static_cast<double>(std::max(1LL, ParseCount(value(i), "--analyse", 3600)));
-    else if (a == "--keep")
-      keep = true;
-    else if (!a.empty() && a[0] != '-')
-      variant = ParseVariantArg(a);
-    else
-      throw UsageError{"unknown option " + a};
-  }
+int Play(const Args& words) {
+  const TArgs args(words, {"--seconds", "--plies", "--threads", "--analyse"}, {"--keep"});
+  args.ExpectPositionals(0, 1, "at most a variant");
+  const int variant = args.Positionals().empty() ? kRussian : ParseVariantArg(args.Positionals()[0]);
+  const long long seconds = std::max(1LL, args.Count("--seconds", 1, 0, 3600));
+  const long long maxPlies = args.Count("--plies", 400, 0, 100000);
+  const long long threads = args.Count("--threads", 0, 0, 255);
+  const double analyse =
+      args.Has("--analyse") ? static_cast<double>(std::max(1LL, args.Count("--analyse", 1, 0, 3600))) : 0;
+  const bool keep = args.Has("--keep");
 
   const fs::path home = ThrowawayHome();
   std::printf("data folder %s\n", (home / "Documents" / "Quorlin Draughts").c_str());

@@ -10,6 +10,7 @@
 #include "engine/problemgen.h"
 #include "games/database.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -23,34 +24,17 @@ std::shared_ptr<const TEndgameDb> LoadDatabases(int variant, const std::string& 
   return db;
 }
 
-int Make(const Args& args) {
+int Make(const Args& words) {
+  const TArgs args(words, {"--ed", "--out", "--count", "--seed", "--min-moves"}, {}, 1);
+  args.ExpectPositionals(1, 1, "VARIANT --ed FOLDER --out DB.abd");
+  if (!args.Has("--ed")) throw UsageError{"missing --ed FOLDER"};
+  if (!args.Has("--out")) throw UsageError{"missing --out DB.abd"};
   TProblemOptions o;
-  std::string variantArg, ed, out;
-  for (size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    auto value = [&]() -> const std::string& {
-      if (k + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++k];
-    };
-    if (a == "--ed")
-      ed = value();
-    else if (a == "--out")
-      out = value();
-    else if (a == "--count")
-      o.count = static_cast<int>(ParseCount(value(), "--count", 100000));
-    else if (a == "--seed")
-      o.seed = static_cast<uint64_t>(ParseCount(value(), "--seed", 9000000000000000000LL));
-    else if (a == "--min-moves")
-      o.minWinnerMoves = static_cast<int>(ParseCount(value(), "--min-moves", 50));
-    else if (a.rfind("--", 0) == 0)
-      throw UsageError{"unknown option \"" + a + "\""};
-    else if (variantArg.empty())
-      variantArg = a;
-    else
-      throw UsageError{"unexpected argument \"" + a + "\""};
-  }
-  if (variantArg.empty() || ed.empty() || out.empty()) throw UsageError{"expected VARIANT --ed FOLDER --out DB.abd"};
-  o.variant = ParseVariantArg(variantArg);
+  const std::string ed = args.Text("--ed"), out = args.Text("--out");
+  o.count = static_cast<int>(args.Count("--count", o.count, 0, 100000));
+  o.seed = static_cast<uint64_t>(args.Count("--seed", static_cast<long long>(o.seed), 0, 9000000000000000000LL));
+  o.minWinnerMoves = static_cast<int>(args.Count("--min-moves", o.minWinnerMoves, 0, 50));
+  o.variant = ParseVariantArg(args.Positionals()[0]);
   const auto db = LoadDatabases(o.variant, ed);
   const std::vector<TGame> problems = MakeProblems(*db, o);
   TQuorlinDB base;
@@ -62,17 +46,11 @@ int Make(const Args& args) {
   return problems.size() == static_cast<size_t>(o.count) ? 0 : 1;
 }
 
-int Check(const Args& args) {
-  std::string path, ed;
-  for (size_t k = 1; k < args.size(); ++k) {
-    if (args[k] == "--ed" && k + 1 < args.size())
-      ed = args[++k];
-    else if (path.empty())
-      path = args[k];
-    else
-      throw UsageError{"unexpected argument \"" + args[k] + "\""};
-  }
-  if (path.empty() || ed.empty()) throw UsageError{"expected DB.abd --ed FOLDER"};
+int Check(const Args& words) {
+  const TArgs args(words, {"--ed"}, {}, 1);
+  args.ExpectPositionals(1, 1, "DB.abd --ed FOLDER");
+  if (!args.Has("--ed")) throw UsageError{"missing --ed FOLDER"};
+  const std::string path = args.Positionals()[0], ed = args.Text("--ed");
   TQuorlinDB base;
   if (!OpenDatabase(path, base, true)) throw std::runtime_error("cannot open \"" + path + "\": " + base.LastError);
   int checked = 0, bad = 0;
@@ -95,9 +73,10 @@ int Check(const Args& args) {
 }
 
 int Problems(const Args& args) {
-  if (!args.empty() && args[0] == "make") return Make(args);
-  if (!args.empty() && args[0] == "check") return Check(args);
-  throw UsageError{"expected make or check"};
+  if (args.empty()) throw UsageError{"expected make or check"};
+  if (args[0] == "make") return Make(args);
+  if (args[0] == "check") return Check(args);
+  throw UsageError{"unknown subcommand \"" + args[0] + "\": expected make or check"};
 }
 
 Command problems("problems",

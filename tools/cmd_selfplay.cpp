@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/ballots.h"
 #include "app/engineplayer.h"
 #include "app/selfplay.h"
 #include "games/gamerecord.h"
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -26,54 +28,34 @@ std::string ShippedBallots(int variant) {
   return std::filesystem::exists(path) ? path.string() : std::string();
 }
 
-int SelfPlay(const Args& args) {
+int SelfPlay(const Args& words) {
+  const TArgs args(words,
+                   {"--games", "--out", "--time-per-move", "--nodes", "--random-plies", "--threads", "--seed",
+                    "--max-plies", "--hash", "--openings", "--ed"},
+                   {"--no-ballots"});
+  args.ExpectPositionals(2, 2, "a variant and an engine description");
+  if (!args.Has("--out")) throw UsageError{"missing --out GAMES.abd"};
   TSelfPlayOptions o;
-  std::vector<std::string> positional;
-  bool noBallots = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--games")
-      o.games = static_cast<int>(ParseCount(value(), "--games", 10000000));
-    else if (a == "--out")
-      o.out = value();
-    else if (a == "--time-per-move")
-      o.msPerMove = static_cast<int>(ParseCount(value(), "--time-per-move", 3600000));
-    else if (a == "--nodes")
-      o.nodes = static_cast<int>(ParseCount(value(), "--nodes", 2000000000));
-    else if (a == "--random-plies")
-      o.randomPlies = static_cast<int>(ParseCount(value(), "--random-plies", 200));
-    else if (a == "--threads")
-      o.threads = static_cast<int>(ParseCount(value(), "--threads", 64));
-    else if (a == "--seed")
-      o.seed = static_cast<uint64_t>(ParseCount(value(), "--seed", 9000000000000000000LL));
-    else if (a == "--max-plies")
-      o.maxPlies = static_cast<int>(ParseCount(value(), "--max-plies", 100000));
-    else if (a == "--hash")
-      o.hashMb = static_cast<int>(ParseCount(value(), "--hash", 4096));
-    else if (a == "--openings")
-      o.openings = value();
-    else if (a == "--no-ballots")
-      noBallots = true;
-    else if (a == "--ed")
-      o.edFolder = value();
-    else if (a.rfind("--", 0) == 0)
-      throw UsageError{"unknown option \"" + a + "\""};
-    else
-      positional.push_back(a);
-  }
-  if (positional.size() != 2) throw UsageError{"expected a variant and an engine description"};
-  if (o.out.empty()) throw UsageError{"missing --out GAMES.abd"};
-  if (o.games < 1) throw UsageError{"bad --games: at least 1"};
-  if (o.threads < 1) throw UsageError{"bad --threads: at least 1"};
-  if (o.maxPlies < 1) throw UsageError{"bad --max-plies: at least 1"};
+  o.games = static_cast<int>(args.Count("--games", o.games, 1, 10000000));
+  o.out = args.Text("--out");
+  o.msPerMove = static_cast<int>(args.Count("--time-per-move", o.msPerMove, 0, 3600000));
+  o.nodes = static_cast<int>(args.Count("--nodes", o.nodes, 0, 2000000000));
+  o.randomPlies = static_cast<int>(args.Count("--random-plies", o.randomPlies, 0, 200));
+  o.threads = static_cast<int>(args.Count("--threads", o.threads, 1, 64));
+  o.seed = static_cast<uint64_t>(args.Count("--seed", static_cast<long long>(o.seed), 0, 9000000000000000000LL));
+  o.maxPlies = static_cast<int>(args.Count("--max-plies", o.maxPlies, 1, 100000));
+  o.hashMb = static_cast<int>(args.Count("--hash", o.hashMb, 0, 4096));
+  o.openings = args.Text("--openings");
+  o.edFolder = args.Text("--ed", o.edFolder);
+  const bool noBallots = args.Has("--no-ballots");
   if (o.nodes == 0 && o.msPerMove < 10)
     throw UsageError{"bad --time-per-move: at least 10 ms (the engine counts centiseconds)"};
+  const std::vector<std::string>& positional = args.Positionals();
   o.variant = ParseVariantArg(positional[0]);
   o.engine = ResolveEngineFile(positional[1], o.variant).string();
+  // Checked before the heading, so that a wrong path fails with nothing on standard output.
+  if (!std::filesystem::is_regular_file(o.engine))
+    throw std::runtime_error("engine description \"" + o.engine + "\" not found");
   if (o.openings.empty() && !noBallots) o.openings = ShippedBallots(o.variant);
 
   std::printf("selfplay: %s, %s, %d games on %d threads, %s per move, openings: %s\n", o.engine.c_str(),

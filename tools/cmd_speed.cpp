@@ -7,32 +7,18 @@
 
 #include "app/engineplayer.h"
 #include "engine/enginespeed.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
 namespace {
 
-int Speed(const Args& args) {
-  std::vector<std::string> positional;
-  int nodes = 50000;
-  int count = 8;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--nodes")
-      nodes = static_cast<int>(ParseCount(value(), "--nodes", 1000000000));
-    else if (a == "--positions")
-      count = static_cast<int>(ParseCount(value(), "--positions", 1000));
-    else if (a.rfind("--", 0) == 0)
-      throw UsageError{"unknown option \"" + a + "\""};
-    else
-      positional.push_back(a);
-  }
-  if (positional.size() < 2) throw UsageError{"expected a variant and at least one engine description"};
-  if (nodes < 1 || count < 1) throw UsageError{"--nodes and --positions need at least 1"};
+int Speed(const Args& words) {
+  const TArgs args(words, {"--nodes", "--positions"});
+  args.ExpectPositionals(2, static_cast<size_t>(-1), "a variant and at least one engine description");
+  const int nodes = static_cast<int>(args.Count("--nodes", 50000, 1, 1000000000));
+  const int count = static_cast<int>(args.Count("--positions", 8, 1, 1000));
+  const std::vector<std::string>& positional = args.Positionals();
   const int variant = ParseVariantArg(positional[0]);
   const std::vector<TSpeedPosition> positions = SpeedPositions(variant, count);
   for (size_t k = 1; k < positional.size(); ++k) {

@@ -8,6 +8,7 @@
 #include "engine/tuner.h"
 #include "rules/variants.h"
 #include "app/engineplayer.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -23,54 +24,27 @@ double ParseShare(const std::string& text, const std::string& what) {
   throw UsageError{"bad " + what + ": expected a number from 0 up to 1, got \"" + text + "\""};
 }
 
-int Tune(const Args& args) {
+int Tune(const Args& words) {
+  const TArgs args(words, {"--games...", "--engine", "--out", "--name", "--stages", "--passes", "--patterns", "--l2",
+                           "--validation", "--max-positions", "--skip-plies", "--seed"});
+  args.ExpectPositionals(1, 1, "one variant");
+  if (!args.Has("--games")) throw UsageError{"missing --games A.abd [B.abd ...]"};
+  if (!args.Has("--engine")) throw UsageError{"missing --engine START.eng"};
+  if (!args.Has("--out")) throw UsageError{"missing --out FOLDER"};
   TTuneOptions o;
-  std::vector<std::string> positional;
-  std::string engine;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--games") {
-      o.games.push_back(value());
-      while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.games.push_back(args[++i]);
-    } else if (a == "--engine") {
-      engine = value();
-    } else if (a == "--out") {
-      o.outFolder = value();
-    } else if (a == "--name") {
-      o.name = value();
-    } else if (a == "--stages") {
-      o.stages = static_cast<int>(ParseCount(value(), "--stages", 2));
-    } else if (a == "--passes") {
-      o.passes = static_cast<int>(ParseCount(value(), "--passes", 100000));
-    } else if (a == "--patterns") {
-      o.maxPatterns = static_cast<int>(ParseCount(value(), "--patterns", 1000));
-    } else if (a == "--l2") {
-      o.l2 = ParseShare(value(), "--l2");
-    } else if (a == "--validation") {
-      o.validationShare = ParseShare(value(), "--validation");
-    } else if (a == "--max-positions") {
-      o.maxPositions = static_cast<int>(ParseCount(value(), "--max-positions", 100000000));
-    } else if (a == "--skip-plies") {
-      o.skipPlies = static_cast<int>(ParseCount(value(), "--skip-plies", 1000));
-    } else if (a == "--seed") {
-      o.seed = static_cast<uint64_t>(ParseCount(value(), "--seed", 9000000000000000000LL));
-    } else if (a.rfind("--", 0) == 0) {
-      throw UsageError{"unknown option \"" + a + "\""};
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 1) throw UsageError{"expected one variant"};
-  if (o.games.empty()) throw UsageError{"missing --games A.abd [B.abd ...]"};
-  if (engine.empty()) throw UsageError{"missing --engine START.eng"};
-  if (o.outFolder.empty()) throw UsageError{"missing --out FOLDER"};
-  if (o.passes < 1) throw UsageError{"bad --passes: at least 1"};
-  if (o.stages < 1) throw UsageError{"bad --stages: 1 or 2"};
-  o.variant = ParseVariantArg(positional[0]);
+  o.games = args.Values("--games");
+  const std::string engine = args.Text("--engine");
+  o.outFolder = args.Text("--out");
+  o.name = args.Text("--name", o.name);
+  o.stages = static_cast<int>(args.Count("--stages", o.stages, 1, 2));
+  o.passes = static_cast<int>(args.Count("--passes", o.passes, 1, 100000));
+  o.maxPatterns = static_cast<int>(args.Count("--patterns", o.maxPatterns, 0, 1000));
+  if (args.Has("--l2")) o.l2 = ParseShare(args.Text("--l2"), "--l2");
+  if (args.Has("--validation")) o.validationShare = ParseShare(args.Text("--validation"), "--validation");
+  o.maxPositions = static_cast<int>(args.Count("--max-positions", o.maxPositions, 0, 100000000));
+  o.skipPlies = static_cast<int>(args.Count("--skip-plies", o.skipPlies, 0, 1000));
+  o.seed = static_cast<uint64_t>(args.Count("--seed", static_cast<long long>(o.seed), 0, 9000000000000000000LL));
+  o.variant = ParseVariantArg(args.Positionals()[0]);
   o.startEngine = ResolveEngineFile(engine, o.variant).string();
   o.log = [](const std::string& line) {
     std::printf("%s\n", line.c_str());

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "rules/variants.h"
+#include "tools/args.h"
 #include "tools/command.h"
 
 namespace quorlin::cli {
@@ -38,8 +39,8 @@ std::string RuleFlags(const TGameParams& p) {
   return s;
 }
 
-int Variants(const Args& args) {
-  if (!args.empty()) throw UsageError{"takes no arguments"};
+int Variants(const Args& words) {
+  TArgs(words, {}).ExpectPositionals(0, 0, "no arguments");
   std::printf("%-4s %-22s %-4s %-8s %-26s %s\n", "slot", "name", "pdn", "board", "notation", "rules");
   for (int slot = 1; slot <= kVariantCount; ++slot) {
     const TGameParams& p = VariantTable[slot];
@@ -78,9 +79,10 @@ void PrintDiagram(const TGameParams& p, const TBrd& cells) {
   std::printf("\n");
 }
 
-int Start(const Args& args) {
-  if (args.size() != 1) throw UsageError{"expected one variant"};
-  const int slot = ParseVariantArg(args[0]);
+int Start(const Args& words) {
+  const TArgs args(words, {});
+  args.ExpectPositionals(1, 1, "one variant");
+  const int slot = ParseVariantArg(args.Positionals()[0]);
   const TGameParams& p = VariantTable[slot];
   std::printf("%s (slot %d): w = first-moving side's men (shown as %s), b = the other side's\n",
               p.Name.c_str(), slot, p.intface.WhiteStart ? "White" : "Black");

@@ -17,11 +17,21 @@ struct Command {
           std::function<int(const Args&)> run);
 };
 
-// Thrown for a wrong argument: main prints the message and the command's usage
-// and exits with status 2.
+// Thrown for a wrong argument: main prints "quorlin CMD: message" and the
+// command's usage on standard error and exits with status 2. Failures while
+// the command runs (a missing file, unreadable data) are std::exception:
+// "quorlin CMD: error: ..." and status 1.
 struct UsageError {
   std::string message;
 };
+
+// Thrown by the argument parser for --help: main prints the command's usage
+// on standard output and exits with status 0.
+struct HelpRequest {};
+
+// Prints "quorlin CMD: text" on standard error, for a failure the command
+// reports itself before it goes on or returns a non-zero status.
+void PrintError(const std::string& command, const std::string& text);
 
 // Parses a whole non-negative decimal number, or throws UsageError naming `what`.
 long long ParseCount(const std::string& text, const std::string& what, long long max);

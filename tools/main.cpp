@@ -6,6 +6,7 @@
 
 #include "rules/variants.h"
 #include "tools/command.h"
+#include "tools/usage.h"
 
 namespace quorlin::cli {
 
@@ -21,10 +22,22 @@ std::map<std::string, Entry>& Registry() {
   return r;
 }
 
+void PrintLines(FILE* out, const std::vector<std::string>& lines) {
+  for (const std::string& l : lines) std::fprintf(out, "%s\n", l.c_str());
+}
+
 void PrintUsage(FILE* out) {
-  std::fprintf(out, "usage: quorlin COMMAND [ARGS]\n\ncommands:\n");
-  for (const auto& [name, e] : Registry())
-    std::fprintf(out, "  %-60s %s\n", e.usage.c_str(), e.summary.c_str());
+  std::fprintf(out, "usage: quorlin COMMAND [ARGS]   (quorlin COMMAND --help: one command)\n\ncommands:\n");
+  for (const auto& [name, e] : Registry()) {
+    PrintLines(out, UsageLines(name, e.usage, "  "));
+    PrintLines(out, WrapText(e.summary, 4, 4));
+  }
+}
+
+// The usage of one command: after an error (on standard error) or for --help.
+void PrintCommandUsage(FILE* out, const std::string& name, const Entry& e, bool withSummary) {
+  PrintLines(out, UsageLines(name, e.usage, "usage: "));
+  if (withSummary) PrintLines(out, WrapText(e.summary, 0, 0));
 }
 }  // namespace
 
@@ -33,20 +46,9 @@ Command::Command(std::string name, std::string usage, std::string summary,
   Registry()[std::move(name)] = Entry{std::move(usage), std::move(summary), std::move(run)};
 }
 
-long long ParseCount(const std::string& text, const std::string& what, long long max) {
-  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
-    throw UsageError{"bad " + what + " \"" + text + "\": expected a whole number"};
-  const long long v = std::stoll(text);
-  if (v > max) throw UsageError{"bad " + what + " \"" + text + "\": at most " + std::to_string(max)};
-  return v;
-}
-
-int ParseVariantArg(const std::string& text) {
-  const int slot = FindVariant(text);
-  if (slot == 0)
-    throw UsageError{"unknown variant \"" + text +
-                     "\": give a slot number 1..14 or a name such as Russian or \"International Killer\""};
-  return slot;
+void PrintError(const std::string& command, const std::string& text) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "quorlin %s: %s\n", command.c_str(), text.c_str());
 }
 
 }  // namespace quorlin::cli
@@ -60,6 +62,10 @@ int main(int argc, char** argv) {
   }
   const std::string name = argv[1];
   if (name == "help" || name == "--help" || name == "-h") {
+    if (argc > 2 && Registry().count(argv[2])) {
+      PrintCommandUsage(stdout, argv[2], Registry().at(argv[2]), true);
+      return 0;
+    }
     PrintUsage(stdout);
     return 0;
   }
@@ -70,14 +76,21 @@ int main(int argc, char** argv) {
     return 2;
   }
   Args args(argv + 2, argv + argc);
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    PrintCommandUsage(stdout, name, it->second, true);
+    return 0;
+  }
   try {
     return it->second.run(args);
+  } catch (const HelpRequest&) {
+    PrintCommandUsage(stdout, name, it->second, true);
+    return 0;
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "quorlin %s: %s\nusage: %s\n", name.c_str(), e.message.c_str(),
-                 it->second.usage.c_str());
+    PrintError(name, e.message);
+    PrintCommandUsage(stderr, name, it->second, false);
     return 2;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quorlin %s: error: %s\n", name.c_str(), e.what());
+    PrintError(name, std::string("error: ") + e.what());
     return 1;
   }
 }

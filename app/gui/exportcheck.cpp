@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "common/bits.h"
 #include "engine/enginefile.h"
 #include "engine/hashtable.h"
 #include "games/database.h"
@@ -60,7 +61,7 @@ bool CheckExports(std::ostream& out) {
   check("BoardToBit64", [&] {
     TBitBoard64 bb;
     Find<void(const TBoard*, TBitBoard64*, uint8_t)>("BoardToBit64")(&start, &bb, kRussian);
-    return __builtin_popcountll(bb.w) == 12 && __builtin_popcountll(bb.b) == 12 ? "" : "wrong piece count";
+    return PopCount(bb.w) == 12 && PopCount(bb.b) == 12 ? "" : "wrong piece count";
   });
   check("Bit64toBoard", [&] {
     TBitBoard64 bb;

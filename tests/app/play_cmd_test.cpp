@@ -24,7 +24,7 @@ TEST(PlayCommand, PlaysAgainstTheEngineAndReportsTheTimer) {
 TEST(PlayCommand, RefusesWhatItDoesNotKnow) {
   std::string out;
   EXPECT_EQ(test::RunQuorlin("play --fast", out), 2);
-  EXPECT_NE(out.find("unknown option --fast"), std::string::npos) << out;
+  EXPECT_NE(out.find("unknown option \"--fast\""), std::string::npos) << out;
   EXPECT_EQ(test::RunQuorlin("play Checkers", out), 2);
   EXPECT_NE(out.find("unknown variant"), std::string::npos) << out;
 }

@@ -38,11 +38,11 @@ TEST(SoftClamp, KeepsFiveThenHalvesThenQuarters) {
 }
 
 TEST(BitCount, CountsEverySetBit) {
-  EXPECT_EQ(BitCount(0), 0);
-  EXPECT_EQ(BitCount(~uint64_t{0}), 64);
-  EXPECT_EQ(BitCount(BitBoardMask32), 32);
-  EXPECT_EQ(BitCount(BitBoardMask50), 50);
-  EXPECT_EQ(BitCount(0x8000000000000001), 2);
+  EXPECT_EQ(PopCount(0), 0);
+  EXPECT_EQ(PopCount(~uint64_t{0}), 64);
+  EXPECT_EQ(PopCount(BitBoardMask32), 32);
+  EXPECT_EQ(PopCount(BitBoardMask50), 50);
+  EXPECT_EQ(PopCount(0x8000000000000001), 2);
 }
 
 TEST(Count64bit40, ASideWithoutPiecesHasLost) {
@@ -151,7 +151,7 @@ TEST(Count64bit40, TurkishSecondRowInTheOpening) {
     f.KingsTur2nd4 = 7;
     f.KingsTur2nd35 = 3;
     const float raw = Eval({c.own, opp, 0}, f, kTurkish) * 1000;
-    EXPECT_NEAR(raw - (BitCount(c.own) - 16) * 1000, c.expected, 1e-2) << std::hex << c.own;
+    EXPECT_NEAR(raw - (PopCount(c.own) - 16) * 1000, c.expected, 1e-2) << std::hex << c.own;
   }
 }
 
@@ -175,8 +175,8 @@ TEST(Count64bit40, PatternsNeedMenAndEmptySquares) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const float material = 1000.0f * (BitCount(c.bd.w & ~c.bd.k) - BitCount(c.bd.b & ~c.bd.k)) +
-                           300.0f * (BitCount(c.bd.w & c.bd.k) - BitCount(c.bd.b & c.bd.k));
+    const float material = 1000.0f * (PopCount(c.bd.w & ~c.bd.k) - PopCount(c.bd.b & ~c.bd.k)) +
+                           300.0f * (PopCount(c.bd.w & c.bd.k) - PopCount(c.bd.b & c.bd.k));
     EXPECT_NEAR(Eval(c.bd, f) * 1000 - material, c.patterns, 1e-2);
   }
 }
@@ -234,7 +234,7 @@ TEST(Count64bit40, MatchesAPlainSumOverSquaresAndPatterns) {
     }
     for (int p = 0; p < f.Size; ++p) {
       const TPattern& t = f.Patt[p];
-      if (BitCount(t.B.w) + BitCount(t.B.b) + BitCount(t.B.k) == 1 || t.value == 0) continue;
+      if (PopCount(t.B.w) + PopCount(t.B.b) + PopCount(t.B.k) == 1 || t.value == 0) continue;
       if ((t.B.w & ~bd.w) == 0 && (t.B.b & ~bd.b) == 0 && (t.B.k & ~empty) == 0) raw += t.value;
     }
     ASSERT_FLOAT_EQ(Eval(bd, f, kRussian, 1), SoftClamp(static_cast<float>(raw) / 1000)) << i;

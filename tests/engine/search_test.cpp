@@ -81,7 +81,7 @@ TEST(Search, RepetitionNeedsAKingOrTurkish) {
   const std::string fen = "W:Wa2,h2:Ba7,h7";
   TPrevDepthPos line{};
   const TGame g = GameFromFen(kTurkish, fen);
-  ASSERT_EQ(PopCount64(Oriented(kTurkish, fen).w), 2) << "FEN squares did not land";
+  ASSERT_EQ(PopCount(Oriented(kTurkish, fen).w), 2) << "FEN squares did not land";
   line[3] = CanonicalMirror64(Oriented(kTurkish, fen));
   EXPECT_EQ(Search(tur, kTurkish, fen, -2000, 2000, 7, 9, false, &line), 0.0f);
 }

@@ -24,9 +24,9 @@ TEST(BitScans, EdgeValuesAndAgreementWithTheTables) {
   EXPECT_EQ(HighBit64Table(uint64_t{1} << 63), 63);
   EXPECT_EQ(LowBit64(0), 0);
   EXPECT_EQ(LowBit64(uint64_t{1} << 63), 63);
-  EXPECT_EQ(PopCount64(kBitBoardMask32), 32);
+  EXPECT_EQ(PopCount(kBitBoardMask32), 32);
   EXPECT_EQ(PopCount64Table(BitBoardMask32), 32);
-  EXPECT_EQ(PopCount64(kBitBoardMask40), 40);
+  EXPECT_EQ(PopCount(kBitBoardMask40), 40);
   EXPECT_EQ(PopCount64Table(BitBoardMask50), 50);
   EXPECT_EQ(PopCount64Table(~uint64_t{0}), 64);
   EXPECT_EQ(BitBoardMask32, kBitBoardMask32);
@@ -41,7 +41,7 @@ TEST(BitScans, EdgeValuesAndAgreementWithTheTables) {
     uint64_t x = rng.Next() >> rng.Below(64);
     if (i % 2) x &= rng.Next();
     ASSERT_EQ(HighBit64(x), HighBit64Table(x)) << x;
-    ASSERT_EQ(PopCount64(x), PopCount64Table(x)) << x;
+    ASSERT_EQ(PopCount(x), PopCount64Table(x)) << x;
     ASSERT_EQ(Reverse64(x), Reverse64Table(x)) << x;
     ASSERT_EQ(Reverse64(Reverse64(x)), x);
   }

@@ -77,7 +77,7 @@ TEST(QuorlinPerft, BadArgumentsExitWithStatusTwo) {
       {"perft russian 0", "bad depth \"0\""},
       {"perft russian three", "bad depth \"three\""},
       {"perft russian", "expected a variant and a depth"},
-      {"perft russian 3 --fen", "--fen needs a position"},
+      {"perft russian 3 --fen", "--fen needs a value"},
       {"perft russian 3 --fen hello", "bad FEN \"hello\""},
       {"perft russian 3 --fen W:Wz9:B1", "bad FEN \"W:Wz9:B1\""},
       {"perft russian 3 --fen W:Wc3:X1", "bad FEN"},
