@@ -2,6 +2,7 @@
 // evaluations, written back, and must read again to the same file.
 #include <string>
 
+#include "engine/evalfile.h"
 #include "engine/evaluation.h"
 #include "engine/textfile.h"
 #include "fuzz/fuzz_engine.h"
