@@ -116,9 +116,12 @@ bool ParseHubLine(const std::string& line, THubLine& out, std::string& error) {
 }
 
 std::string FormatHubLine(const THubLine& line) {
-  std::string s = line.command;
+  // A command or name holding a blank, '=' or a quote was read from quotes
+  // and goes back into them, or it would read as other words.
+  auto word = [](const std::string& w) { return NeedsQuotes(w) ? Quote(w) : w; };
+  std::string s = line.command.empty() && line.args.empty() ? "" : word(line.command);
   for (const THubArg& a : line.args) {
-    s += " " + a.name;
+    s += " " + word(a.name);
     if (!a.flag) s += "=" + (NeedsQuotes(a.value) ? Quote(a.value) : a.value);
   }
   return s;

@@ -65,7 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
             {"info",
              {Arg("depth", "12"), Arg("mean-depth", "10.4"), Arg("score", "0.25"), Arg("nodes", "123456"),
               Arg("time", "1.20"), Arg("nps", "0.10"), Arg("pv", "32-28 18-23")}}},
-        LineCase{"CarriageReturn", "ping\r", {"ping", {}}}),
+        LineCase{"CarriageReturn", "ping\r", {"ping", {}}},
+        LineCase{"QuotedNameAndCommand",
+                 "\"a b\" \"p3=v2 28x1\" depth=5",
+                 {"a b", {Flag("p3=v2 28x1"), Arg("depth", "5")}}}),
     [](const testing::TestParamInfo<LineCase>& i) { return std::string(i.param.label); });
 
 TEST(HubLine, MalformedLinesAreRefused) {
