@@ -18,6 +18,7 @@
 #include "games/dbcheck.h"
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
+#include "pdn_games.h"
 #include "rules/variants.h"
 #include "test_support.h"
 
@@ -45,15 +46,8 @@ std::string SourcePdn(const std::string& tag, int count = kGames) {
 }
 
 std::vector<TGame> SourceGames(const std::string& pdn, int count = kGames) {
-  std::vector<TGame> games;
   TPdnReadReport report;
-  ReadPdnText(
-      pdn, kRussian,
-      [&](TGame& g, int, std::string&) {
-        games.push_back(g);
-        return true;
-      },
-      report);
+  std::vector<TGame> games = test::ReadPdnGames(pdn, kRussian, report);
   EXPECT_EQ(static_cast<int>(games.size()), count);
   EXPECT_TRUE(report.stops.empty());
   return games;

@@ -14,6 +14,7 @@
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
 #include "io_faults.h"
+#include "pdn_games.h"
 #include "rules/variants.h"
 #include "test_support.h"
 
@@ -24,15 +25,8 @@ namespace fs = std::filesystem;
 using test::TFault;
 
 std::vector<TGame> GamesOf(const std::string& pdn) {
-  std::vector<TGame> games;
   TPdnReadReport report;
-  ReadPdnText(
-      pdn, kRussian,
-      [&](TGame& g, int, std::string&) {
-        games.push_back(g);
-        return true;
-      },
-      report);
+  std::vector<TGame> games = test::ReadPdnGames(pdn, kRussian, report);
   EXPECT_TRUE(report.stops.empty());
   return games;
 }

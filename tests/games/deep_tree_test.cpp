@@ -11,6 +11,7 @@
 #include "games/gamerecord.h"
 #include "games/pdnfile.h"
 #include "games/pdnreader.h"
+#include "pdn_games.h"
 #include "rules/movegen.h"
 #include "rules/notation.h"
 #include "rules/variants.h"
@@ -29,15 +30,7 @@ std::string Repeat(const std::string& s, int n) {
 }
 
 std::vector<TGame> ReadAll(const std::string& text, TPdnReadReport& report) {
-  std::vector<TGame> games;
-  ReadPdnText(
-      text, kRussian,
-      [&](TGame& g, int, std::string&) {
-        games.push_back(g);
-        return true;
-      },
-      report);
-  return games;
+  return test::ReadPdnGames(text, kRussian, report);
 }
 
 std::vector<std::string> Children(const TGame& g, int node) {
