@@ -183,8 +183,7 @@ class TLayout {
     if (problem && w.node == game_.CurMovPos) return false;
     const int count = GetChildren(game_, w.node, kids);
     if (count == 0) return false;
-    const TChildList children = kids;
-    const int first = children[0];
+    const int first = kids[0];
     AddMoveItem(first, w.level, w.indent, w.needNumber, w.ply);
     if (count == 1) {
       w.needNumber = false;
@@ -193,15 +192,15 @@ class TLayout {
       return true;
     }
     bool allStraight = true;
-    for (int j = 1; j < count && allStraight; ++j) allStraight = IsStraight(children[j]);
+    for (int j = 1; j < count && allStraight; ++j) allStraight = IsStraight(kids[j]);
     if (allStraight && w.level == kAttribVariation) {
       // Straight alternatives inside a variation stay on its line in
       // parentheses; being straight, they hold no variations themselves.
       Store("(", kAttribInline, 0, 0, w.indent);
       for (int j = 1; j < count; ++j) {
         if (j > 1) Store(";", kAttribInline, 0, 0, w.indent);
-        AddMoveItem(children[j], kAttribInline, w.indent, true, w.ply);
-        AddStraightLine(children[j], w.indent, w.ply + 1);
+        AddMoveItem(kids[j], kAttribInline, w.indent, true, w.ply);
+        AddStraightLine(kids[j], w.indent, w.ply + 1);
       }
       Store(")", kAttribInline, 0, 0, w.indent);
       w.needNumber = true;
@@ -212,7 +211,6 @@ class TLayout {
     ++line_;
     w.branch = w.node;
     w.block = 1;
-    kids = children;
     return true;
   }
 
