@@ -644,22 +644,29 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   return size == 0 || static_cast<bool>(f.read(reinterpret_cast<char*>(out.data()), size));
 }
 
+// The entry's data, grown as it decompresses: the size an archive declares
+// is only a claim, and a damaged or hostile one must not make the load
+// reserve gigabytes it never fills. Fails when the data ends early.
 bool ReadZipEntry(zip_t* za, zip_int64_t index, std::vector<uint8_t>& out) {
+  constexpr zip_uint64_t kChunk = zip_uint64_t{1} << 20;
   zip_stat_t st;
   if (zip_stat_index(za, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return false;
   zip_file_t* zf = zip_fopen_index(za, index, 0);
   if (!zf) return false;
-  out.resize(st.size);
+  out.clear();
   zip_uint64_t got = 0;
   bool ok = true;
   while (got < st.size) {
-    const zip_int64_t n = zip_fread(zf, out.data() + got, st.size - got);
+    const zip_uint64_t want = std::min(kChunk, st.size - got);
+    out.resize(got + want);
+    const zip_int64_t n = zip_fread(zf, out.data() + got, want);
     if (n <= 0) {
       ok = false;
       break;
     }
-    got += n;
+    got += static_cast<zip_uint64_t>(n);
   }
+  out.resize(got);
   zip_fclose(zf);
   return ok;
 }

@@ -289,7 +289,7 @@ bool ParseInt(const std::string& s, int& v) {
   return true;
 }
 
-// "2009.04.08", "1841-??-??", "25.11.2000", "2004.10.27 - 2004.11.01".
+// "2009.04.08", "1841-??-??", "????.11.25", "25.11.2000", "2004.10.27 - 2004.11.01".
 void ParseDate(const std::string& value, TDateRecord& d) {
   d = {};
   std::vector<std::string> parts;
@@ -311,12 +311,17 @@ void ParseDate(const std::string& value, TDateRecord& d) {
   const bool ha = parts.size() > 0 && ParseInt(parts[0], a);
   const bool hb = parts.size() > 1 && ParseInt(parts[1], b);
   const bool hc = parts.size() > 2 && ParseInt(parts[2], c);
-  if (ha && parts[0].size() == 4) {
-    d.Year = static_cast<uint16_t>(a);
+  // A year of four digits, or "????" when only the month and day are known
+  // (how a date without its year is written back).
+  auto yearField = [&](size_t k, bool parsed) {
+    return parts.size() > k && parts[k].size() == 4 && (parsed || parts[k] == "????");
+  };
+  if (yearField(0, ha)) {
+    d.Year = static_cast<uint16_t>(ha ? a : 0);
     if (hb && b >= 1 && b <= 12) d.Month = static_cast<uint8_t>(b);
     if (hc && c >= 1 && c <= 31) d.Day = static_cast<uint8_t>(c);
-  } else if (hc && parts[2].size() == 4) {
-    d.Year = static_cast<uint16_t>(c);
+  } else if (yearField(2, hc)) {
+    d.Year = static_cast<uint16_t>(hc ? c : 0);
     if (hb && b >= 1 && b <= 12) d.Month = static_cast<uint8_t>(b);
     if (ha && a >= 1 && a <= 31) d.Day = static_cast<uint8_t>(a);
   }
@@ -962,7 +967,8 @@ bool ImportPdnFile(const std::string& pdnPath, const std::string& dbPath, int de
     error = "cannot open the database \"" + dbPath + "\": " + db.LastError;
     return false;
   }
-  const bool imported = ImportPdnText(text, db, defaultVariant, report, error, progress, kImportBatchGames, keepGoing);
+  const bool imported =
+      ImportPdnText(text, db, defaultVariant, report, error, progress, kImportBatchGames, keepGoing);
   if (!CloseDatabase(db)) {
     error = "cannot close the database \"" + dbPath + "\": " + db.LastError;
     return false;

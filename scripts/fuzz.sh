@@ -8,8 +8,10 @@
 #   scripts/fuzz.sh                       every target, 10 seconds each (CI)
 #   scripts/fuzz.sh --seconds 60 pdn fen  chosen targets, a minute each
 #   scripts/fuzz.sh --runs 1000000 body   a long run, by number of executions
+#   scripts/fuzz.sh --seed 1              the same mutations on every machine (CI)
 #
-# Options: --seconds N, --runs N, --build DIR (default build-fuzz), --jobs N.
+# Options: --seconds N, --runs N, --seed N, --build DIR (default build-fuzz),
+# --jobs N.
 # The PDN corpus is ../shared/corpus beside the source folder, or
 # $QUORLIN_CORPUS_DIR. Fuzzed inputs that add coverage collect in
 # <build>/corpus/<target>/ and are used again by the next run.
@@ -19,6 +21,7 @@ src=$(pwd)
 
 seconds=10
 runs=""
+seed=""
 build=build-fuzz
 jobs=$(nproc)
 targets=()
@@ -26,9 +29,10 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
+    --seed) seed=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -71,6 +75,7 @@ for t in "${targets[@]}"; do
   fi
   limit=(-max_total_time="$seconds")
   [ -n "$runs" ] && limit=(-runs="$runs")
+  [ -n "$seed" ] && limit+=(-seed="$seed")
   if "$bin" "${limit[@]}" "${opts[@]}" "$build/corpus/$t" "${dirs[@]}" >>"$log" 2>&1; then
     execs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true)
     cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 || true)

@@ -81,6 +81,34 @@ TEST(PdnFile, TagPairsFillTheHeader) {
   EXPECT_EQ(r.games[2].Header.Result, kResultDraw);
 }
 
+// Date tag forms: what is read, and that writing the game back and reading it
+// again keeps every known part (an unknown year is written as "????").
+struct DateCase {
+  const char* tag;
+  int year, month, day;
+};
+
+class PdnDate : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(PdnDate, ReadsAndSurvivesWritingBack) {
+  const DateCase& c = GetParam();
+  const Read r = ReadAll(std::string("[Date \"") + c.tag + "\"]\n1. 32-28 *\n", kInternational);
+  ASSERT_EQ(r.games.size(), 1u);
+  for (const TGame& g : {r.games[0], ReadAll(GameToPdn(r.games[0]), kInternational).games.at(0)}) {
+    EXPECT_EQ(g.Header.Date.Year, c.year) << c.tag;
+    EXPECT_EQ(g.Header.Date.Month, c.month) << c.tag;
+    EXPECT_EQ(g.Header.Date.Day, c.day) << c.tag;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, PdnDate,
+    ::testing::Values(DateCase{"2009.04.08", 2009, 4, 8}, DateCase{"25.11.2000", 2000, 11, 25},
+                      DateCase{"1841-?\?-?\?", 1841, 0, 0}, DateCase{"2004.10.27 - 2004.11.01", 2004, 10, 27},
+                      DateCase{"????.11.25", 0, 11, 25}, DateCase{"25.11.????", 0, 11, 25},
+                      DateCase{"25.11.0000", 0, 11, 25}, DateCase{"2009.13.40", 2009, 0, 0},
+                      DateCase{"????.??.??", 0, 0, 0}, DateCase{"tomorrow", 0, 0, 0}));
+
 TEST(PdnFile, FirstMoverCalledBlackInEnglish) {
   const Read r = ReadAll(
       "[Black \"First\"]\n[White \"Second\"]\n[BlackElo \"1800\"]\n[Result \"0-1\"]\n1. 11-15 24-20 0-1\n"
