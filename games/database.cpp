@@ -74,6 +74,7 @@ void CloseFiles(TQuorlinDB& db) {
   db.NamesOnDisk = db.TournOnDisk = db.SitesOnDisk = 0;
   db.BatchLimit = 0;
   db.BatchRecords.clear();
+  db.Undo = TUndoRecord{};
   db.DBSize = 0;
   db.DBOpened = false;
 }
@@ -83,6 +84,143 @@ int64_t SizeOrMissing(const std::string& path) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
   return ec ? -1 : static_cast<int64_t>(size);
+}
+
+std::string GameRef(const std::string& file, int n) { return file + ": game " + std::to_string(n) + ": "; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The undo file: a replaced index record's old contents, kept beside the index
+// until the new record is on the disk.
+
+namespace {
+
+constexpr uint8_t kUndoMagic[4] = {'Q', 'D', 'U', 'N'};
+constexpr int kUndoVersionAt = 4;
+constexpr int kUndoGameAt = 8;
+constexpr int kUndoRecordAt = 12;
+constexpr int kUndoCrcAt = kUndoRecordAt + kIndexRecordSize;
+static_assert(kUndoCrcAt + 4 == kUndoFileSize);
+
+std::string UndoPath(const TQuorlinDB& db) { return db.DBNameIdx + kUndoFileSuffix; }
+
+int64_t RecordPos(int n) { return static_cast<int64_t>(n - 1) * kIndexRecordSize; }
+
+// Removes the undo file; one that is not there is no failure.
+bool RemoveUndoFile(const std::string& path, std::string& error) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  error = SysError(path, "cannot remove", errno);
+  return false;
+}
+
+// Reads the undo file of an index holding `records` whole records of
+// `recordSize` bytes. Returns 1 with `undo` filled when it passes every check,
+// 0 when there is none, -1 (with `why`) when it is damaged.
+int ReadUndoFile(const std::string& path, int64_t records, int recordSize, TUndoRecord& undo,
+                 std::string& why) {
+  const int64_t size = SizeOrMissing(path);
+  if (size < 0) return 0;
+  if (size != kUndoFileSize) {
+    why = std::to_string(size) + " bytes, not " + std::to_string(kUndoFileSize);
+    return -1;
+  }
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes, why)) return -1;
+  if (bytes.size() != static_cast<size_t>(kUndoFileSize)) {
+    why = "changed while read";
+    return -1;
+  }
+  const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
+  if (std::memcmp(b, kUndoMagic, sizeof kUndoMagic) != 0 || b[kUndoVersionAt] != kUndoFileVersion) {
+    why = "not an undo file of this program";
+    return -1;
+  }
+  if (BodyChecksum(b, kUndoCrcAt) != GetLE32(b + kUndoCrcAt)) {
+    why = "checksum mismatch (written only in part)";
+    return -1;
+  }
+  const int64_t game = static_cast<int32_t>(GetLE32(b + kUndoGameAt));
+  if (recordSize != kIndexRecordSize || game < 1 || game > records) {
+    why = "game " + std::to_string(game) + " is not in the index (" + std::to_string(records) +
+          " records of " + std::to_string(recordSize) + " bytes)";
+    return -1;
+  }
+  undo.Game = static_cast<int>(game);
+  std::memcpy(undo.Record, b + kUndoRecordAt, kIndexRecordSize);
+  return 1;
+}
+
+// Keeps record n's old contents in the undo file, durable (when SyncWrites)
+// before the record is touched. A failure removes what was written.
+bool WriteUndoFile(TQuorlinDB& db, int n, const uint8_t* old) {
+  uint8_t b[kUndoFileSize] = {};
+  std::memcpy(b, kUndoMagic, sizeof kUndoMagic);
+  b[kUndoVersionAt] = kUndoFileVersion;
+  PutLE32(b + kUndoGameAt, static_cast<uint32_t>(n));
+  std::memcpy(b + kUndoRecordAt, old, kIndexRecordSize);
+  PutLE32(b + kUndoCrcAt, BodyChecksum(b, kUndoCrcAt));
+  const std::string path = UndoPath(db);
+  std::string err;
+  TDBFile f;
+  f.SetStepHook(&db.StepHook);
+  bool ok =
+      f.Create(path, false, false, err) && f.WriteAt(0, b, sizeof b, err) && (!db.SyncWrites || f.Sync(err));
+  f.Close();
+  if (ok && db.SyncWrites && !SyncFolderOf(path)) {
+    err = SysError(fs::path(path).parent_path().string(), "cannot flush the folder", errno);
+    ok = false;
+  }
+  if (ok) return true;
+  std::string ignored;
+  RemoveUndoFile(path, ignored);
+  db.LastError = GameRef(db.DBNameIdx, n) + "the previous index record cannot be kept: " + err +
+                 "; the game is not replaced";
+  return false;
+}
+
+// Writes the record of db.Undo back at its game number, makes it durable and
+// removes the undo file. False (LastError set, Undo kept) when it cannot be
+// written; a file that cannot be removed holds what the index now holds and
+// does no harm.
+bool PutBackUndo(TQuorlinDB& db) {
+  if (db.Undo.Game == 0) return true;
+  const int n = db.Undo.Game;
+  std::string err;
+  if (!db.DBIdx.WriteAt(RecordPos(n), db.Undo.Record, kIndexRecordSize, err) ||
+      (db.SyncWrites && !db.DBIdx.Sync(err))) {
+    db.LastError = GameRef(db.DBNameIdx, n) + "the previous index record cannot be put back: " + err +
+                   " (kept in " + UndoPath(db) + ")";
+    return false;
+  }
+  RemoveUndoFile(UndoPath(db), err);
+  db.Undo = TUndoRecord{};
+  return true;
+}
+
+// Takes up the undo file when the database is opened (see OpenDatabase).
+void TakeUpUndoFile(TQuorlinDB& db, int64_t records) {
+  const std::string path = UndoPath(db);
+  TUndoRecord undo;
+  std::string why;
+  const int found = ReadUndoFile(path, records, db.IdxRecordSize, undo, why);
+  if (found < 0 && !db.ReadOnly) RemoveUndoFile(path, why);
+  if (found <= 0) return;
+  db.Undo = undo;
+  if (!db.ReadOnly) PutBackUndo(db);
+}
+
+// Puts back a record an earlier failure left in the undo file, before the
+// index changes again (the change could otherwise be undone by it, or move
+// the record it belongs to).
+bool SettleUndo(TQuorlinDB& db) { return db.ReadOnly || PutBackUndo(db); }
+
+// Gives record n as the undo file holds it when it does; `raw` holds the
+// records from `first` on, `count` of them.
+void OverlayUndo(const TQuorlinDB& db, int64_t first, int64_t count, uint8_t* raw) {
+  const int64_t at = int64_t{db.Undo.Game} - 1 - first;
+  if (db.Undo.Game > 0 && at >= 0 && at < count)
+    std::memcpy(raw + at * kIndexRecordSize, db.Undo.Record, kIndexRecordSize);
 }
 
 }  // namespace
@@ -133,6 +271,7 @@ bool ScanNameReferences(TQuorlinDB& db, int64_t records, const TNameReach& limit
       db.LastError = err;
       return false;
     }
+    OverlayUndo(db, first, count, buf.data());
     for (int64_t i = 0; i < count; ++i) {
       const uint8_t* rec = buf.data() + i * db.IdxRecordSize;
       if (db.IdxRecordSize == kIndexRecordSize20)
@@ -240,6 +379,9 @@ bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly) {
   }
   db.DBCurPos = 1;
   db.DBSize = static_cast<int>(records);
+  // Before the names are looked at: the record a crash may have torn would
+  // point them anywhere.
+  TakeUpUndoFile(db, records);
   const bool namesFileMissing = !FileExists(db.DBNameNames);
   if (!LoadNames(db) || !RecoverLostNames(db, namesFileMissing, records)) {
     CloseFiles(db);
@@ -270,6 +412,9 @@ bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version, bo
       }
     }
   }
+  // An undo file left by a database of this name would be put back into the
+  // new one at its next open.
+  if (!RemoveUndoFile(UndoPath(db), db.LastError)) return false;
   db.DBType = version;
   db.ReadOnly = false;
   db.IdxRecordSize = kIndexRecordSize;
@@ -355,6 +500,9 @@ bool CloseDatabase(TQuorlinDB& db) {
   // Held index records and new names not on disk would be lost: the database
   // stays open so that the caller can report it and try again.
   if (!FlushBatch(db) || !SaveNamesIfNeeded(db)) return false;
+  // A record that cannot be put back now stays in the undo file, which the
+  // next open puts back: nothing is lost by closing.
+  SettleUndo(db);
   CloseFiles(db);
   return true;
 }
@@ -491,8 +639,6 @@ int IndexRecordCount(TQuorlinDB& db) {
 
 namespace {
 
-std::string GameRef(const std::string& file, int n) { return file + ": game " + std::to_string(n) + ": "; }
-
 // Reads the raw bytes of record n (held records are written first).
 bool ReadRawRecord(TQuorlinDB& db, int n, uint8_t* raw) {
   if (!db.DBOpened) {
@@ -509,6 +655,7 @@ bool ReadRawRecord(TQuorlinDB& db, int n, uint8_t* raw) {
     db.LastError = GameRef(db.DBNameIdx, n) + "index record cannot be read: " + err;
     return false;
   }
+  OverlayUndo(db, n - 1, 1, raw);
   return true;
 }
 
@@ -709,10 +856,31 @@ bool AppendBody(TGame& game, int n, TQuorlinDB& db, bool sync) {
   return true;
 }
 
+// Keeps game n's record as it stands in the undo file before a replacement
+// changes anything (a record an earlier failure left there goes back first).
+bool KeepOldRecord(TQuorlinDB& db, int n, uint8_t* old) {
+  if (!SettleUndo(db)) return false;
+  std::string err;
+  if (!db.DBIdx.ReadAt(RecordPos(n), old, kIndexRecordSize, err)) {
+    db.LastError = GameRef(db.DBNameIdx, n) + "index record not read: " + err;
+    return false;
+  }
+  return WriteUndoFile(db, n, old);
+}
+
+// A replacement that failed before its record was touched: the undo file
+// holds what the index holds and goes.
+void DropOldRecord(TQuorlinDB& db) {
+  std::string ignored;
+  RemoveUndoFile(UndoPath(db), ignored);
+}
+
 // Writes index record n, or holds it back in the batch. A failed append leaves
-// no half record at the end; a failed replacement puts the old record back, so
-// a write cut short (a full disk) never leaves a torn record behind.
-bool WriteRecord(const TGameHeader& h, int n, bool append, bool batched, TQuorlinDB& db) {
+// no half record at the end. A replacement (`old` is the record it replaces,
+// kept in the undo file) that fails puts the old record back; when that fails
+// too (a full disk), the undo file stays and the game reads as `old`, so a
+// torn record is never read.
+bool WriteRecord(const TGameHeader& h, int n, const uint8_t* old, bool batched, TQuorlinDB& db) {
   uint8_t raw[kIndexRecordSize];
   PackIndexRecord(h, raw);
   if (batched) {
@@ -720,19 +888,30 @@ bool WriteRecord(const TGameHeader& h, int n, bool append, bool batched, TQuorli
     return true;
   }
   std::string err;
-  const int64_t recordPos = static_cast<int64_t>(n - 1) * kIndexRecordSize;
-  uint8_t old[kIndexRecordSize];
-  if (!append && !db.DBIdx.ReadAt(recordPos, old, kIndexRecordSize, err)) {
-    db.LastError = GameRef(db.DBNameIdx, n) + "index record not read: " + err;
-    return false;
-  }
+  const int64_t recordPos = RecordPos(n);
   if (!db.DBIdx.WriteAt(recordPos, raw, kIndexRecordSize, err) || (db.SyncWrites && !db.DBIdx.Sync(err))) {
     db.LastError = GameRef(db.DBNameIdx, n) + "index record not written: " + err;
-    std::string ignored;
-    if (append)
+    if (!old) {
+      std::string ignored;
       db.DBIdx.Truncate(recordPos, ignored);
-    else if (db.DBIdx.WriteAt(recordPos, old, kIndexRecordSize, ignored) && db.SyncWrites)
-      db.DBIdx.Sync(ignored);
+      return false;
+    }
+    db.Undo.Game = n;
+    std::memcpy(db.Undo.Record, old, kIndexRecordSize);
+    const std::string error = db.LastError;
+    if (!PutBackUndo(db))
+      db.LastError = error + "; the game keeps its previous version";
+    else
+      db.LastError = error;
+    return false;
+  }
+  if (!old) return true;
+  // Once the new record is on the disk the old one must go, or the next open
+  // would put it back: a file that stays keeps the game at its old version.
+  if (!RemoveUndoFile(UndoPath(db), err)) {
+    db.Undo.Game = n;
+    std::memcpy(db.Undo.Record, old, kIndexRecordSize);
+    db.LastError = GameRef(db.DBNameIdx, n) + err + "; the game keeps its previous version";
     return false;
   }
   return true;
@@ -747,14 +926,19 @@ bool WriteGame(TGame& game, int n, TQuorlinDB& db, bool saveNames) {
   const bool append = n == 0;
   const bool batched = append && db.BatchLimit > 0;
   if (batched && HeldRecords(db) >= db.BatchLimit && !FlushBatch(db)) return false;
+  uint8_t old[kIndexRecordSize];
+  if (!append && !KeepOldRecord(db, n, old)) return false;
   // Names are looked up once the game is known to be storable. New ones reach
   // the names file before the index record that uses them: now, or in a batch
   // when the batch is flushed.
   IndexNames(game, db);
-  if (db.DBChanged && (!batched || saveNames) && !SaveDBNames(db)) return false;
   if (append) n = records + 1;
-  if (!AppendBody(game, n, db, db.SyncWrites && !batched)) return false;
-  if (!WriteRecord(game.Header, n, append, batched, db)) return false;
+  if ((db.DBChanged && (!batched || saveNames) && !SaveDBNames(db)) ||
+      !AppendBody(game, n, db, db.SyncWrites && !batched)) {
+    if (!append) DropOldRecord(db);
+    return false;
+  }
+  if (!WriteRecord(game.Header, n, append ? nullptr : old, batched, db)) return false;
   game.Modified = false;
   db.DBSize = append ? n : records;
   return true;
@@ -820,6 +1004,9 @@ bool SetDeletedMark(TQuorlinDB& db, int n, int mode) {
     db.LastError = db.DBNameIdx + ": the database is open for reading only";
     return false;
   }
+  // A record an earlier failure left in the undo file goes back first, or it
+  // would undo the mark when put back later.
+  if (db.DBOpened && !SettleUndo(db)) return false;
   uint8_t raw[kIndexRecordSize];
   if (!ReadRawRecord(db, n, raw)) return false;
   const int at = FlagsOffset(db.IdxRecordSize);
@@ -828,7 +1015,7 @@ bool SetDeletedMark(TQuorlinDB& db, int n, int mode) {
   if (mode == 2) flags |= kDeletedFlag;
   if (mode == 3) flags ^= kDeletedFlag;
   if (flags == raw[at]) return true;
-  // One byte: the write cannot tear the record.
+  // One byte: the write cannot tear the record, and needs no undo file.
   std::string err;
   if (!db.DBIdx.WriteAt(static_cast<int64_t>(n - 1) * db.IdxRecordSize + at, &flags, 1, err) ||
       (db.SyncWrites && !db.DBIdx.Sync(err))) {
@@ -847,7 +1034,9 @@ bool CompactIndex(TQuorlinDB& db) {
     db.LastError = db.DBNameIdx + ": the database is open for reading only";
     return false;
   }
-  if (!FlushBatch(db)) return false;
+  // The records move: one left in the undo file goes back before, while its
+  // game number still names it.
+  if (!FlushBatch(db) || !SettleUndo(db)) return false;
   std::string err;
   int64_t size = 0;
   if (!db.DBIdx.Size(size, err)) {
@@ -932,8 +1121,11 @@ bool DeleteDatabaseFiles(TQuorlinDB& db) {
   db.DBChanged = false;
   db.LastError.clear();
   bool ok = true;
-  for (const std::string* p : {&db.DBNameMain, &db.DBNameIdx, &db.DBNameNames}) {
+  std::string undo = UndoPath(db);
+  for (const std::string* p : {&db.DBNameMain, &db.DBNameIdx, &db.DBNameNames, &undo}) {
     if (p->empty()) continue;
+    // The undo file goes only with the index whose record it restores.
+    if (p == &undo && FileExists(db.DBNameIdx)) continue;
     if (::unlink(p->c_str()) != 0 && errno != ENOENT) {
       db.LastError = SysError(*p, "cannot delete", errno);
       ok = false;

@@ -18,6 +18,14 @@
 // - a new database writes its names file, then its index file, then its games
 //   file, which takes its name only with the version byte in it: a games file
 //   that exists has the others, and the three open.
+// - before the index record of a stored game is overwritten, its old contents
+//   reach the undo file beside the index (index path + ".undo": game number,
+//   the old record, a checksum), which is removed once the new record is on
+//   the disk. A record torn by a crash or a full disk is thus never read:
+//   opening for writing puts the old record back (the game reads as it was
+//   before), opening for reading reads the old record in its place. An undo
+//   file that fails its checks is what a crash while writing it leaves (the
+//   record was not touched yet) and is ignored.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -39,6 +47,13 @@ constexpr int kIndexRecordSize20 = 52;  // version 20
 
 constexpr uint8_t kDeletedFlag = 0x80;         // Flags bit 7: the game is marked deleted
 constexpr uint8_t kStoredCustomVariant = 255;  // TypeOfGame of a custom variant as stored
+
+// The undo file of an index: 4-byte magic "QDUN", version byte, three zero
+// bytes, game number (little-endian 32 bits), the old 88-byte record, then the
+// CRC-32 (BodyChecksum) of everything before it.
+inline constexpr const char* kUndoFileSuffix = ".undo";
+constexpr uint8_t kUndoFileVersion = 1;
+constexpr int kUndoFileSize = 104;
 
 // Texts the user sees for some failures (translated by the caller where it can).
 inline constexpr const char* kWrongDatabaseTypeText = "Wrong database type:";
@@ -63,6 +78,14 @@ uint32_t BodyChecksum(const uint8_t* data, size_t size);
 void PackIndexRecord(const TGameHeader& header, uint8_t* record88);
 void UnpackIndexRecord(const uint8_t* record88, TGameHeader& header);
 void UnpackIndexRecord20(const uint8_t* record52, TGameHeader& header);
+
+// A replaced game's index record as it was before the replacement, while the
+// undo file holds it: reads of game `Game` give `Record` instead of what the
+// index file holds there (which may be torn).
+struct TUndoRecord {
+  int Game = 0;  // 0: none
+  uint8_t Record[kIndexRecordSize] = {};
+};
 
 // One open game database. Several may exist at once. Not copyable: it owns files.
 struct TQuorlinDB {
@@ -102,6 +125,9 @@ struct TQuorlinDB {
   // 0 outside a batch, and the held records (88 bytes each, in game order).
   int BatchLimit = 0;
   std::vector<uint8_t> BatchRecords;
+  // Set while an undo file is left (read-only, or its record could not be put
+  // back yet); written back before the index changes again, and when closing.
+  TUndoRecord Undo;
   // See TFileStepHook; set before opening or creating.
   TFileStepHook StepHook;
   // Body buffer shared by every read and write of this database; never shrunk.
@@ -114,7 +140,8 @@ struct TQuorlinDB {
 };
 
 // Opens the database whose files share the base name of `path`. A ".pdn" path
-// opens nothing but is remembered in DBNameMain (DBType 0). Never writes.
+// opens nothing but is remembered in DBNameMain (DBType 0). Opened for
+// reading, never writes.
 //
 // The index and games files must exist. A database that a crash left without
 // its names file, or with one shorter than its index records need, opens with
@@ -123,11 +150,20 @@ struct TQuorlinDB {
 // game beyond the file), so that new names never take the place of lost ones.
 // Opened for writing, the names file is written whole again when the database
 // is closed or a game is written.
+//
+// An undo file left beside the index (see the top of this file) that passes its
+// checks (magic, version, checksum, a game number within the index) is taken
+// up: opened for writing, its record is put back at its game number, flushed,
+// and the file removed (when that fails, the open goes on with the record kept
+// in `Undo` and the file left for the next try); opened for reading, the record
+// is kept in `Undo` and nothing is written. One that fails them is removed
+// when opened for writing and ignored otherwise.
 bool OpenDatabase(const std::string& path, TQuorlinDB& db, bool readOnly);
 // Creates an empty database (version 38 or 30): the names file (with only its
 // byte-order mark in version 38), an empty index file and the games file with
 // its version byte (written beside it and renamed), in that order. Refuses when a file of that base name
-// exists, unless `replaceExisting` (the user confirmed overwriting).
+// exists, unless `replaceExisting` (the user confirmed overwriting). An undo
+// file of that base name belongs to no database that opens and is removed first.
 bool CreateDatabase(const std::string& path, TQuorlinDB& db, uint8_t version = kDBVersion38,
                     bool replaceExisting = false);
 // Opens the database, or creates a version-38 one when none of its files exist
@@ -182,7 +218,11 @@ bool ReadGame(TQuorlinDB& db, int n, bool keep, int showFrom, TGame& game);
 // unwritten. The body goes to the end of the games file (also when a game is
 // replaced, so that its old body stays whole until the new record points
 // elsewhere) before the index record, so an interruption loses at most this
-// game. In a batch the index record of an appended game is held back (see
+// game. A replaced game's old record goes to the undo file first, before
+// anything else is written: when that fails, nothing is changed; when the new
+// record cannot be written and the old one cannot be put back either, the game
+// reads as its old version from `Undo` and the undo file restores it at the
+// next open. In a batch the index record of an appended game is held back (see
 // BeginBatch). Refused (nothing written) for a version-20, read-only or closed
 // database, a game number that does not exist, and a game whose variant is
 // above 14. On success Modified goes False and DBSize counts the games; the
@@ -211,8 +251,9 @@ bool SetDeletedMark(TQuorlinDB& db, int n, int mode);
 // are; the numbers of the remaining games change.
 bool CompactIndex(TQuorlinDB& db);
 
-// Closes the open database and deletes its three files; false when no database
-// is open (nothing is deleted) or a file cannot be deleted.
+// Closes the open database and deletes its three files (and an undo file left
+// beside the index); false when no database is open (nothing is deleted) or a
+// file cannot be deleted.
 bool DeleteDatabaseFiles(TQuorlinDB& db);
 
 }  // namespace quorlin

@@ -1,15 +1,18 @@
 // Databases as a crash leaves them (names file missing or short, half an index
-// record, a creation cut short), batches of held index records, and the stored
+// record, a creation cut short, a replaced index record torn), batches of held index records, and the stored
 // tournament text.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/bytes.h"
 #include "games/database.h"
 #include "games/dbcheck.h"
 #include "games/gamerecord.h"
+#include "io_faults.h"
 #include "rules/variants.h"
 #include "test_support.h"
 
@@ -241,6 +244,144 @@ TEST(HalfIndexRecord, IsNoGameAndTheNextGameTakesItsPlace) {
   TGame r;
   ASSERT_TRUE(ReadGame(db, 3, false, -1, r)) << db.LastError;
   EXPECT_EQ(r.WhiteName, "White 3");
+}
+
+// ---------------------------------------------------------------------------
+// A replacement cut short: the undo file beside the index
+
+std::string UndoPathOf(const std::string& base) { return base + ".abd.undo"; }
+
+// The undo file as the database writes it: magic, version, game number, the
+// old record, and the CRC-32 of all that.
+std::string UndoFileBytes(int game, const std::string& record) {
+  std::string b(kUndoFileSize, '\0');
+  auto* p = reinterpret_cast<uint8_t*>(b.data());
+  b.replace(0, 4, "QDUN");
+  p[4] = kUndoFileVersion;
+  PutLE32(p + 8, static_cast<uint32_t>(game));
+  b.replace(12, kIndexRecordSize, record);
+  PutLE32(p + 100, BodyChecksum(p, 100));
+  return b;
+}
+
+enum class TUndoLeft { valid, tooShort, badChecksum, gameOutOfRange };
+
+struct UndoCase {
+  const char* name;
+  TUndoLeft undo;
+  bool readOnly;
+};
+
+void PrintTo(const UndoCase& c, std::ostream* os) { *os << c.name; }
+
+class UndoFileOnOpen : public testing::TestWithParam<UndoCase> {};
+
+TEST_P(UndoFileOnOpen, TornRecordIsNeverReadAndADamagedUndoFileIsIgnored) {
+  const UndoCase& c = GetParam();
+  const auto dir = FreshDir("db-undo");
+  const std::string base = Base(dir);
+  MakeNamedDatabase(base, 3);
+  const std::string before = ReadFile(base + ".abd");
+  {
+    TQuorlinDB db;
+    ASSERT_TRUE(OpenDatabase(base, db, false)) << db.LastError;
+    TGame g = NamedGame(9);
+    ASSERT_TRUE(WriteGame(g, 2, db, true)) << db.LastError;
+    EXPECT_FALSE(fs::exists(UndoPathOf(base))) << "kept after the record was written";
+    ASSERT_TRUE(CloseDatabase(db)) << db.LastError;
+  }
+  const std::string replaced = ReadFile(base + ".abd");
+  ASSERT_NE(replaced, before);
+  // A valid undo file: the crash came while game 2's record was written (half
+  // new, half old). One that fails its checks was cut short itself, before
+  // the record was touched.
+  std::string index = before;
+  std::string undo = UndoFileBytes(2, before.substr(kIndexRecordSize, kIndexRecordSize));
+  switch (c.undo) {
+    case TUndoLeft::valid:
+      index = before.substr(0, kIndexRecordSize) + replaced.substr(kIndexRecordSize, kIndexRecordSize / 2) +
+              before.substr(kIndexRecordSize + kIndexRecordSize / 2);
+      break;
+    case TUndoLeft::tooShort:
+      undo.resize(kUndoFileSize - 30);
+      break;
+    case TUndoLeft::badChecksum:
+      undo[12 + 70] ^= 1;
+      break;
+    case TUndoLeft::gameOutOfRange:
+      undo = UndoFileBytes(4, before.substr(kIndexRecordSize, kIndexRecordSize));
+      break;
+  }
+  WriteFile(base + ".abd", index);
+  WriteFile(UndoPathOf(base), undo);
+  const std::string files = AllFiles(base);
+
+  TQuorlinDB db;
+  ASSERT_TRUE(OpenDatabase(base, db, c.readOnly)) << db.LastError;
+  EXPECT_EQ(db.Warning, "");
+  EXPECT_EQ(db.DBSize, 3);
+  for (int n = 1; n <= 3; ++n) {
+    TGame r;
+    ASSERT_TRUE(ReadGame(db, n, false, -1, r)) << "game " << n << ": " << db.LastError;
+    EXPECT_EQ(r.WhiteName, "White " + std::to_string(n));
+    EXPECT_EQ(r.Site, "Town " + std::to_string(n));
+  }
+  ASSERT_TRUE(CloseDatabase(db)) << db.LastError;
+  if (c.readOnly) {
+    EXPECT_EQ(AllFiles(base), files);
+    EXPECT_EQ(ReadFile(UndoPathOf(base)), undo);
+  } else {
+    EXPECT_EQ(ReadFile(base + ".abd"), before);
+    EXPECT_FALSE(fs::exists(UndoPathOf(base)));
+    ExpectClean(base, 3);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UndoFileOnOpen,
+                         testing::Values(UndoCase{"valid_put_back", TUndoLeft::valid, false},
+                                         UndoCase{"valid_read_only", TUndoLeft::valid, true},
+                                         UndoCase{"too_short", TUndoLeft::tooShort, false},
+                                         UndoCase{"bad_checksum", TUndoLeft::badChecksum, false},
+                                         UndoCase{"game_out_of_range", TUndoLeft::gameOutOfRange, false},
+                                         UndoCase{"damaged_read_only", TUndoLeft::badChecksum, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A full disk tears the replacement's record and keeps the old one from going
+// back: the game reads as before in the same session, and its record is put
+// back before the index changes again.
+TEST(UndoFile, RecordTornByAFullDiskReadsAsBeforeUntilPutBack) {
+  const std::string pristine = Base(FreshDir("db-undo-full"));
+  MakeNamedDatabase(pristine, 3);
+  const std::string before = ReadFile(pristine + ".abd");
+  bool torn = false;
+  for (int at = 1; at < 40 && !torn; ++at) {
+    const auto dir = fs::absolute(FreshDir("db-undo-full"));
+    const std::string base = Base(dir);
+    for (const char* ext : {".abd", ".abm", ".abn"}) fs::copy_file(pristine + ext, base + ext);
+    TQuorlinDB db;
+    ASSERT_TRUE(OpenDatabase(base, db, false)) << db.LastError;
+    TGame g = NamedGame(9);
+    test::ArmFaults(dir.string(), test::TFault::diskFull, at);
+    const bool written = WriteGame(g, 2, db, true);
+    test::DisarmFaults();
+    if (written) break;  // past the last change
+    if (db.Undo.Game == 0) continue;
+    torn = true;
+    SCOPED_TRACE("disk full at change " + std::to_string(at));
+    EXPECT_EQ(db.Undo.Game, 2);
+    EXPECT_NE(db.LastError.find("previous version"), std::string::npos) << db.LastError;
+    EXPECT_NE(ReadFile(base + ".abd"), before);
+    EXPECT_TRUE(fs::exists(UndoPathOf(base)));
+    TGame r;
+    ASSERT_TRUE(ReadGame(db, 2, false, -1, r)) << db.LastError;
+    EXPECT_EQ(r.WhiteName, "White 2");
+    ASSERT_TRUE(SetDeletedMark(db, 3, 2)) << db.LastError;
+    EXPECT_EQ(db.Undo.Game, 0);
+    EXPECT_FALSE(fs::exists(UndoPathOf(base)));
+    EXPECT_EQ(ReadFile(base + ".abd").substr(0, 2 * kIndexRecordSize),
+              before.substr(0, 2 * kIndexRecordSize));
+  }
+  EXPECT_TRUE(torn) << "no change of the replacement tore its record";
 }
 
 // ---------------------------------------------------------------------------
