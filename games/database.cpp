@@ -164,8 +164,10 @@ bool WriteUndoFile(TQuorlinDB& db, int n, const uint8_t* old) {
   std::string err;
   TDBFile f;
   f.SetStepHook(&db.StepHook);
-  bool ok =
-      f.Create(path, false, false, err) && f.WriteAt(0, b, sizeof b, err) && (!db.SyncWrites || f.Sync(err));
+  // Made new rather than truncated: the file system flushes a truncated file
+  // when it is closed, which costs a replacement milliseconds.
+  bool ok = RemoveUndoFile(path, err) && f.Create(path, true, false, err) && f.WriteAt(0, b, sizeof b, err) &&
+            (!db.SyncWrites || f.Sync(err));
   f.Close();
   if (ok && db.SyncWrites && !SyncFolderOf(path)) {
     err = SysError(fs::path(path).parent_path().string(), "cannot flush the folder", errno);
@@ -875,6 +877,12 @@ void DropOldRecord(TQuorlinDB& db) {
   RemoveUndoFile(UndoPath(db), ignored);
 }
 
+// Game n reads as `old`, which its undo file holds, until that is put back.
+void HoldOldRecord(TQuorlinDB& db, int n, const uint8_t* old) {
+  db.Undo.Game = n;
+  std::memcpy(db.Undo.Record, old, kIndexRecordSize);
+}
+
 // Writes index record n, or holds it back in the batch. A failed append leaves
 // no half record at the end. A replacement (`old` is the record it replaces,
 // kept in the undo file) that fails puts the old record back; when that fails
@@ -896,24 +904,24 @@ bool WriteRecord(const TGameHeader& h, int n, const uint8_t* old, bool batched, 
       db.DBIdx.Truncate(recordPos, ignored);
       return false;
     }
-    db.Undo.Game = n;
-    std::memcpy(db.Undo.Record, old, kIndexRecordSize);
+    HoldOldRecord(db, n, old);
     const std::string error = db.LastError;
-    if (!PutBackUndo(db))
-      db.LastError = error + "; the game keeps its previous version";
-    else
-      db.LastError = error;
+    db.LastError = PutBackUndo(db) ? error
+                                   : error + "; the game keeps its previous version (" + UndoPath(db) +
+                                         " puts it back when the database is opened again)";
     return false;
   }
   if (!old) return true;
-  // Once the new record is on the disk the old one must go, or the next open
-  // would put it back: a file that stays keeps the game at its old version.
-  if (!RemoveUndoFile(UndoPath(db), err)) {
-    db.Undo.Game = n;
-    std::memcpy(db.Undo.Record, old, kIndexRecordSize);
+  // Once the new record is on the disk the old one must go, for good (an undo
+  // file that a power loss brings back would undo the replacement): a file
+  // that stays keeps the game at its old version.
+  const std::string undo = UndoPath(db);
+  if (!RemoveUndoFile(undo, err)) {
+    HoldOldRecord(db, n, old);
     db.LastError = GameRef(db.DBNameIdx, n) + err + "; the game keeps its previous version";
     return false;
   }
+  if (db.SyncWrites) SyncFolderOf(undo);
   return true;
 }
 

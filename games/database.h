@@ -200,8 +200,8 @@ std::string MaskTournamentGameNumber(const std::string& text);
 // Number of games: the whole records in the index file and those a batch holds
 // back; -1 when the file cannot be read (LastError set).
 int IndexRecordCount(TQuorlinDB& db);
-// Reads index record n (1-based) into `header`; false when it does not exist or
-// cannot be read.
+// Reads index record n (1-based) into `header` (the record kept in `Undo` when
+// it is game n's); false when it does not exist or cannot be read.
 bool ReadIndexRecord(TQuorlinDB& db, int n, TGameHeader& header);
 
 // Reads game n into `game`. False, with the game cleared and LastError naming the
