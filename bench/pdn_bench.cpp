@@ -2,6 +2,7 @@
 // into a large database, of opening it, and of database search on the Open
 // Checkers Archive (22,621 English games). The file is taken from
 // QUORLIN_CORPUS_DIR/pdn, or from the shared corpus beside the source tree.
+// Also the speed of replacing a game of a small database, which needs no file.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -118,6 +119,29 @@ void BM_SaveGameWithNewNames(benchmark::State& state) {
   state.counters["names"] = db.DBNames.Count();
 }
 BENCHMARK(BM_SaveGameWithNewNames)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+
+// Replacing game 1 of a small database again and again, with the writes
+// flushed to the disk (sync:1) or not (sync:0).
+void BM_ReplaceGame(benchmark::State& state) {
+  InitRules();
+  const char* const games =
+      "[White \"Ann\"]\n[Black \"Bob\"]\n[Result \"*\"]\n\n1. c3-d4 f6-e5 2. d4xf6 g7xe5 3. b2-c3 h6-g5 *\n\n"
+      "[White \"Cid\"]\n[Black \"Dan\"]\n[Result \"*\"]\n\n1. e3-f4 b6-a5 2. g3-h4 *\n\n";
+  const std::string path = (WorkDir() / ("replace" + std::to_string(state.range(0)) + ".abd")).string();
+  TQuorlinDB db;
+  if (!CreateDatabase(path, db, kDBVersion38, true)) return state.SkipWithError(db.LastError.c_str());
+  TPdnReadReport report;
+  std::string error;
+  if (!ImportPdnText(games, db, kRussian, report, error) || !EndBatch(db))
+    return state.SkipWithError(error.empty() ? db.LastError.c_str() : error.c_str());
+  db.SyncWrites = state.range(0) != 0;
+  TGame game;
+  if (!ReadGame(db, 1, false, -1, game)) return state.SkipWithError(db.LastError.c_str());
+  for (auto _ : state) {
+    if (!WriteGame(game, 1, db, true)) return state.SkipWithError(db.LastError.c_str());
+  }
+}
+BENCHMARK(BM_ReplaceGame)->ArgName("sync")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Opening the archive's database: the names file is read and every index
 // record is looked at for names a crash may have cost.
