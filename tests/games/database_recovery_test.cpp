@@ -346,6 +346,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, UndoFileOnOpen,
                                          UndoCase{"damaged_read_only", TUndoLeft::badChecksum, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// When the old record cannot be kept the replacement is refused before any
+// file changes.
+TEST(UndoFile, ThatCannotBeWrittenRefusesTheReplacementAndChangesNothing) {
+  const auto dir = FreshDir("db-undo-blocked");
+  const std::string base = Base(dir);
+  MakeNamedDatabase(base, 3);
+  fs::create_directory(UndoPathOf(base));  // in the way of the file
+  const std::string files = AllFiles(base);
+  TQuorlinDB db;
+  ASSERT_TRUE(OpenDatabase(base, db, false)) << db.LastError;
+  TGame g = NamedGame(9);
+  EXPECT_FALSE(WriteGame(g, 2, db, true));
+  EXPECT_NE(db.LastError.find(UndoPathOf(base)), std::string::npos) << db.LastError;
+  EXPECT_NE(db.LastError.find("game 2"), std::string::npos) << db.LastError;
+  EXPECT_EQ(AllFiles(base), files);
+  TGame r;
+  ASSERT_TRUE(ReadGame(db, 2, false, -1, r)) << db.LastError;
+  EXPECT_EQ(r.WhiteName, "White 2");
+}
+
 // A full disk tears the replacement's record and keeps the old one from going
 // back: the game reads as before in the same session, and its record is put
 // back before the index changes again.
