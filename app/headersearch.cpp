@@ -49,12 +49,15 @@ bool HeaderPass(TQuorlinDB& db, const TSearchInfo& c, TDBList& list) {
     std::string err;
     if (!db.DBIdx.ReadAt(static_cast<int64_t>(first - 1) * size, block.data(), static_cast<size_t>(n) * size,
                          err)) {
-      db.LastError = db.DBNameIdx + ": index records from game " + std::to_string(first) +
-                     " cannot be read: " + err;
+      db.LastError =
+          db.DBNameIdx + ": index records from game " + std::to_string(first) + " cannot be read: " + err;
       return false;
     }
     for (int k = 0; k < n; ++k) {
-      const uint8_t* raw = block.data() + static_cast<size_t>(k) * size;
+      // A replaced game whose old record waits in the undo file reads as that record.
+      const uint8_t* raw = first + k == db.Undo.Game && size == kIndexRecordSize
+                               ? db.Undo.Record
+                               : block.data() + static_cast<size_t>(k) * size;
       if (size == kIndexRecordSize20)
         UnpackIndexRecord20(raw, h);
       else

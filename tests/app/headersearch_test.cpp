@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "app/searchform.h"
 #include "db_fixture.h"
 
@@ -34,8 +38,8 @@ class HeaderPassTest : public ::testing::TestWithParam<TCriteriaCase> {
       const std::string place = "[Site \"" + std::string(k % 3 ? "Riga" : "Tallinn") + "\"][Event \"" +
                                 (k % 4 ? "Open" : "Cup") + "\"][Annotator \"" + (k % 5 ? "" : "Kees") + "\"]";
       pdn += test::RussianGame(names[k % 5], names[(k * 3 + 1) % 5], results[k % 4],
-                               std::to_string(1970 + k) + ".01.01", k % 2 ? "1. c3-d4 f6-g5 2. g3-h4" : "1. c3-d4",
-                               elo + place);
+                               std::to_string(1970 + k) + ".01.01",
+                               k % 2 ? "1. c3-d4 f6-g5 2. g3-h4" : "1. c3-d4", elo + place);
     }
     path_ = new std::string(test::MakeDatabase("headers", pdn));
   }
@@ -64,44 +68,80 @@ TEST_P(HeaderPassTest, ListsWhatTheDatabaseSearchLists) {
 
 INSTANTIATE_TEST_SUITE_P(
     Criteria, HeaderPassTest,
-    ::testing::Values(
-        TCriteriaCase{"WhiteName", Form([](TSearchForm& f) {
-                        f.white = "KOK";
-                        f.ignoreColours = false;
-                      })},
-        TCriteriaCase{"EitherColour", Form([](TSearchForm& f) { f.white = "kok"; })},
-        TCriteriaCase{"BothNamesSwapped", Form([](TSearchForm& f) {
-                        f.white = "boris";
-                        f.black = "anna";
-                      })},
-        TCriteriaCase{"Ratings", Form([](TSearchForm& f) {
-                        f.whiteEloMin = 2200;
-                        f.blackEloMax = 2100;
-                        f.ignoreColours = false;
-                      })},
-        TCriteriaCase{"RatingsEitherColour", Form([](TSearchForm& f) {
-                        f.whiteEloMin = 2300;
-                        f.blackEloMax = 2000;
-                      })},
-        TCriteriaCase{"Years", Form([](TSearchForm& f) {
-                        f.yearStart = 1980;
-                        f.yearEnd = 1990;
-                      })},
-        TCriteriaCase{"Length", Form([](TSearchForm& f) { f.moveEnd = 1; })},
-        TCriteriaCase{"Results", Form([](TSearchForm& f) {
-                        f.results = {false, true, false, false, false, false};
-                        f.ignoreColours = false;
-                      })},
-        TCriteriaCase{"ResultsSwapped", Form([](TSearchForm& f) {
-                        f.white = "anna";
-                        f.results = {false, true, false, false, false, false};
-                      })},
-        TCriteriaCase{"SiteTournamentAnnotator", Form([](TSearchForm& f) {
-                        f.site = "riga";
-                        f.tournament = "open";
-                      })},
-        TCriteriaCase{"Annotator", Form([](TSearchForm& f) { f.annotator = "KEES"; })}),
+    ::testing::Values(TCriteriaCase{"WhiteName", Form([](TSearchForm& f) {
+                                      f.white = "KOK";
+                                      f.ignoreColours = false;
+                                    })},
+                      TCriteriaCase{"EitherColour", Form([](TSearchForm& f) { f.white = "kok"; })},
+                      TCriteriaCase{"BothNamesSwapped", Form([](TSearchForm& f) {
+                                      f.white = "boris";
+                                      f.black = "anna";
+                                    })},
+                      TCriteriaCase{"Ratings", Form([](TSearchForm& f) {
+                                      f.whiteEloMin = 2200;
+                                      f.blackEloMax = 2100;
+                                      f.ignoreColours = false;
+                                    })},
+                      TCriteriaCase{"RatingsEitherColour", Form([](TSearchForm& f) {
+                                      f.whiteEloMin = 2300;
+                                      f.blackEloMax = 2000;
+                                    })},
+                      TCriteriaCase{"Years", Form([](TSearchForm& f) {
+                                      f.yearStart = 1980;
+                                      f.yearEnd = 1990;
+                                    })},
+                      TCriteriaCase{"Length", Form([](TSearchForm& f) { f.moveEnd = 1; })},
+                      TCriteriaCase{"Results", Form([](TSearchForm& f) {
+                                      f.results = {false, true, false, false, false, false};
+                                      f.ignoreColours = false;
+                                    })},
+                      TCriteriaCase{"ResultsSwapped", Form([](TSearchForm& f) {
+                                      f.white = "anna";
+                                      f.results = {false, true, false, false, false, false};
+                                    })},
+                      TCriteriaCase{"SiteTournamentAnnotator", Form([](TSearchForm& f) {
+                                      f.site = "riga";
+                                      f.tournament = "open";
+                                    })},
+                      TCriteriaCase{"Annotator", Form([](TSearchForm& f) { f.annotator = "KEES"; })}),
     [](const ::testing::TestParamInfo<TCriteriaCase>& info) { return std::string(info.param.name); });
+
+// A replaced game whose index record is torn on disk while its old record
+// waits in the undo file: the header pass reads the kept record, as opening
+// the game does.
+TEST_F(HeaderPassTest, PendingUndoRecordIsReadInPlaceOfTheTornOne) {
+  namespace fs = std::filesystem;
+  const fs::path dir = test::FreshDir("torn");
+  const fs::path base = fs::path(*path_).replace_extension();
+  for (const char* ext : {".abd", ".abm", ".abn"})
+    fs::copy_file(fs::path(base).replace_extension(ext), dir / ("torn" + std::string(ext)));
+  const std::string copy = (dir / "torn.abd").string();
+  const int game = 6;  // Anna Kok against Boris Bos
+  TUndoRecord kept;
+  kept.Game = game;
+  {
+    std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekg((game - 1) * kIndexRecordSize);
+    f.read(reinterpret_cast<char*>(kept.Record), kIndexRecordSize);
+    const std::string torn(kIndexRecordSize / 2, '\xff');
+    f.seekp((game - 1) * kIndexRecordSize);
+    f.write(torn.data(), static_cast<std::streamsize>(torn.size()));
+  }
+  TSearchForm form;
+  form.white = "anna";
+  TSearchInfo criteria;
+  std::string error;
+  ASSERT_TRUE(BuildSearchInfo(form, criteria, error)) << error;
+  TQuorlinDB original, torn;
+  ASSERT_TRUE(OpenDatabase(*path_, original, true));
+  ASSERT_TRUE(OpenDatabase(copy, torn, true));
+  torn.Undo = kept;
+  TDBList want, got;
+  ASSERT_TRUE(HeaderPass(original, criteria, want));
+  ASSERT_TRUE(HeaderPass(torn, criteria, got));
+  ASSERT_EQ(got.count, want.count);
+  for (int i = 1; i <= want.count; ++i) EXPECT_EQ(got.items[i].num, want.items[i].num) << "entry " << i;
+}
 
 TEST(HeaderPass, ClosedDatabaseListsNothing) {
   TQuorlinDB db;
