@@ -869,8 +869,12 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
       std::string item = list.substr(p, comma - p);
       p = comma + 1;
       if (item.empty()) continue;
+      // "K" marks a king. Files written by hand sometimes use "k" too, but on
+      // the boards with a tenth file "k2" is also a square name: there the
+      // square wins, as the FEN writer means it.
       std::string king;
-      if (item[0] == 'K' || item[0] == 'k') {
+      const bool squareOfTenthFile = item[0] == 'k' && FindAlphaSquare(params, item) >= 1;
+      if (item[0] == 'K' || (item[0] == 'k' && !squareOfTenthFile)) {
         king = "K";
         item = item.substr(1);
       }

@@ -123,6 +123,27 @@ TEST(PdnFile, FirstMoverCalledBlackInEnglish) {
   EXPECT_EQ(MainLine(r.games[0]), (std::vector<std::string>{"11-15", "24-20"}));
 }
 
+// A lower-case "k" leading a FEN item: a square of the tenth file where the
+// board has one (the writer names Spantsiretti squares that way), else a king.
+TEST(PdnFile, FenLowerCaseKIsASquareOfTheTenthFileOrAKing) {
+  const TGameParams& spant = VariantTable[kSpantsiretti];
+  const Read r =
+      ReadAll("[GameType \"41\"][FEN \"B:W18,24,22,21,27,26,25,32,31,30,29:B4,3,2,1,8,7,6,5,12,9,15\"] *\n",
+              kSpantsiretti);
+  ASSERT_EQ(r.games.size(), 1u);
+  ASSERT_TRUE(r.report.stops.empty());
+  const std::string pdn = GameToPdn(r.games[0]);
+  EXPECT_NE(pdn.find(",k2,"), std::string::npos) << pdn;
+  const Read again = ReadAll(pdn, kSpantsiretti);
+  ASSERT_EQ(again.games.size(), 1u);
+  EXPECT_EQ(GameDifference(r.games[0], again.games[0]), "") << pdn;
+  EXPECT_EQ(again.games[0].StartBoard[FindAlphaSquare(spant, "k2")], kWhiteMan);
+
+  const Read russian = ReadAll("[GameType \"25\"][FEN \"W:Wk2:B30\"] *\n", kRussian);
+  ASSERT_EQ(russian.games.size(), 1u);
+  EXPECT_EQ(russian.games[0].StartBoard[FENNumberToSquare(VariantTable[kRussian], 2)], kWhiteKing);
+}
+
 TEST(PdnFile, FenForms) {
   const TGameParams& intl = VariantTable[kInternational];
   const Read r = ReadAll(
