@@ -50,7 +50,10 @@ class MainWindowTest : public QObject {
     std::string out = SquareText(m.mv[0], g->Params, kStyleExtended, true);
     if (m.lt == 0)
       return QString::fromStdString(out + "-" + SquareText(m.mv[1], g->Params, kStyleExtended, true));
-    for (int i = 1; i <= m.lt; ++i) out += ":" + SquareText(m.mv[2 * i], g->Params, kStyleExtended, true);
+    for (int i = 1; i <= m.lt; ++i) {
+      out += ':';
+      out += SquareText(m.mv[2 * i], g->Params, kStyleExtended, true);
+    }
     return QString::fromStdString(out);
   }
 
