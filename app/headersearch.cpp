@@ -53,11 +53,10 @@ bool HeaderPass(TQuorlinDB& db, const TSearchInfo& c, TDBList& list) {
           db.DBNameIdx + ": index records from game " + std::to_string(first) + " cannot be read: " + err;
       return false;
     }
+    // A replaced game whose old record waits in the undo file reads as that record.
+    if (size == kIndexRecordSize) OverlayUndo(db, first - 1, n, block.data());
     for (int k = 0; k < n; ++k) {
-      // A replaced game whose old record waits in the undo file reads as that record.
-      const uint8_t* raw = first + k == db.Undo.Game && size == kIndexRecordSize
-                               ? db.Undo.Record
-                               : block.data() + static_cast<size_t>(k) * size;
+      const uint8_t* raw = block.data() + static_cast<size_t>(k) * size;
       if (size == kIndexRecordSize20)
         UnpackIndexRecord20(raw, h);
       else

@@ -217,15 +217,13 @@ void TakeUpUndoFile(TQuorlinDB& db, int64_t records) {
 // the record it belongs to).
 bool SettleUndo(TQuorlinDB& db) { return db.ReadOnly || PutBackUndo(db); }
 
-// Gives record n as the undo file holds it when it does; `raw` holds the
-// records from `first` on, `count` of them.
+}  // namespace
+
 void OverlayUndo(const TQuorlinDB& db, int64_t first, int64_t count, uint8_t* raw) {
   const int64_t at = int64_t{db.Undo.Game} - 1 - first;
   if (db.Undo.Game > 0 && at >= 0 && at < count)
     std::memcpy(raw + at * kIndexRecordSize, db.Undo.Record, kIndexRecordSize);
 }
-
-}  // namespace
 
 TQuorlinDB::~TQuorlinDB() {
   if (!CloseDatabase(*this)) CloseFiles(*this);
@@ -1129,7 +1127,7 @@ bool DeleteDatabaseFiles(TQuorlinDB& db) {
   db.DBChanged = false;
   db.LastError.clear();
   bool ok = true;
-  std::string undo = UndoPath(db);
+  std::string undo = db.DBNameIdx.empty() ? "" : UndoPath(db);
   for (const std::string* p : {&db.DBNameMain, &db.DBNameIdx, &db.DBNameNames, &undo}) {
     if (p->empty()) continue;
     // The undo file goes only with the index whose record it restores.

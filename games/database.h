@@ -203,6 +203,10 @@ int IndexRecordCount(TQuorlinDB& db);
 // Reads index record n (1-based) into `header` (the record kept in `Undo` when
 // it is game n's); false when it does not exist or cannot be read.
 bool ReadIndexRecord(TQuorlinDB& db, int n, TGameHeader& header);
+// For callers that read index records in blocks straight from the file: puts
+// the record kept in `Undo` over its place in `raw`, which holds `count`
+// records of 88 bytes from game `first` + 1 on (`first` counted from 0).
+void OverlayUndo(const TQuorlinDB& db, int64_t first, int64_t count, uint8_t* raw);
 
 // Reads game n into `game`. False, with the game cleared and LastError naming the
 // file and game number, when the record or body cannot be read, lies outside the
