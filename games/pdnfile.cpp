@@ -878,16 +878,10 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
         king = "K";
         item = item.substr(1);
       }
-      const size_t dash = item.find('-');
-      int a = 0, b = 0;
-      std::vector<std::string> squares;
-      if (dash != std::string::npos && ParseInt(item.substr(0, dash), a) &&
-          ParseInt(item.substr(dash + 1), b) && a <= b) {
-        for (int v = a; v <= b; ++v) squares.push_back(std::to_string(v));
-      } else {
-        squares.push_back(item);
-      }
-      for (const std::string& sq : squares) {
+      // A range ("1-12") is checked square by square as it is written out, so
+      // a range running off the board ends at its first square outside it
+      // instead of being spelled out to its far end first.
+      auto takeSquare = [&](const std::string& sq) {
         int v = 0;
         const int s = ParseInt(sq, v) ? FENNumberToSquare(params, v) : FindAlphaSquare(params, Lower(sq));
         if (s < 1 || s > params.compute.BoardSize) {
@@ -896,6 +890,16 @@ bool NormalizeFEN(const TGameParams& params, const std::string& fen, std::string
         }
         if (!items.empty()) items += ',';
         items += king + sq;
+        return true;
+      };
+      const size_t dash = item.find('-');
+      int a = 0, b = 0;
+      if (dash != std::string::npos && ParseInt(item.substr(0, dash), a) &&
+          ParseInt(item.substr(dash + 1), b) && a <= b) {
+        for (int64_t v = a; v <= b; ++v)
+          if (!takeSquare(std::to_string(v))) return false;
+      } else if (!takeSquare(item)) {
+        return false;
       }
     }
     out += ':';

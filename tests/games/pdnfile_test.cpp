@@ -149,15 +149,21 @@ TEST(PdnFile, FenForms) {
   const Read r = ReadAll(
       "[FEN \"W:W31-50:B1-20\"] *\n"
       "[FEN \"B:W28,K46:B1,2.\"] 1. ... 1-7 *\n"
-      "[FEN \"W:W28:B61\"] 1. 28-23 *\n");
-  ASSERT_EQ(r.games.size(), 3u);
+      "[FEN \"W:W28:B61\"] 1. 28-23 *\n"
+      // A range running far off the board is refused at its first square
+      // outside it (it was once spelled out whole first: two billion names).
+      "[FEN \"W:W45-2000000000:B1\"] 1. 45-40 *\n");
+  ASSERT_EQ(r.games.size(), 4u);
   EXPECT_EQ(r.games[0].StartBoard, StartPosition(intl, true));
   EXPECT_EQ(r.games[1].Header.FirstMove, TDColor::black);
   EXPECT_EQ(r.games[1].StartBoard[FENNumberToSquare(intl, 46)], kWhiteKing);
   EXPECT_EQ(r.games[1].Header.LastMove, 1);
-  ASSERT_EQ(r.report.stops.size(), 1u);
+  ASSERT_EQ(r.report.stops.size(), 2u);
   EXPECT_EQ(r.report.stops[0].game, 3);
   EXPECT_NE(r.report.stops[0].reason.find("61"), std::string::npos);
+  EXPECT_EQ(r.report.stops[1].game, 4);
+  EXPECT_NE(r.report.stops[1].reason.find("\"51\" is not on the board"), std::string::npos)
+      << r.report.stops[1].reason;
 }
 
 TEST(PdnFile, CommentsVariationsAnnotations) {
