@@ -130,7 +130,8 @@ class TEvfReader {
     table[index] = weight;
   }
 
-  // A pattern; with Turkish patterns its mirror image is added too.
+  // A pattern: its white, black and king bitboards in hexadecimal and its
+  // value. Patterns are added at the end of the file (see Finish).
   void Mask() {
     std::string rest = value_;
     TPattern p;
@@ -146,15 +147,29 @@ class TEvfReader {
     const std::string t = NextToken(rest);
     if (!ParseInteger(t, p.value))
       throw TFileError(path_, lineNo_, tag_, "pattern value \"" + t + "\" is not a whole number");
-    AddPattern(e_, p);
-    if (e_.Version == kBitboardVersion && e_.Turkish)
-      AddPattern(e_, TPattern{MirrorRows(e_.Patt[e_.Size - 1].B), e_.Patt[e_.Size - 1].value});
+    patterns_.push_back(p);
   }
 
+ public:
+  // Adds the patterns read, in file order. Turkish bitboard weights count
+  // every pattern with its mirror image too; whether they are Turkish is known
+  // only at the file's end (the flag may follow the patterns), and written
+  // files put it first, so deciding per line would load a file and the file
+  // it is saved as differently.
+  void Finish() {
+    const bool mirrored = e_.Version == kBitboardVersion && e_.Turkish;
+    for (const TPattern& p : patterns_) {
+      AddPattern(e_, p);
+      if (mirrored) AddPattern(e_, TPattern{MirrorRows(p.B), p.value});
+    }
+  }
+
+ private:
   const std::filesystem::path& path_;
   TEvalFuncStatic& e_;
   int lineNo_ = 0;
   std::string tag_, value_;
+  std::vector<TPattern> patterns_;
 };
 
 }  // namespace
@@ -177,6 +192,7 @@ bool LoadEvf(const std::filesystem::path& path, TEvalFuncStatic& evf, int varian
   const std::vector<std::string> lines = ReadTextLines(path);
   TEvfReader reader(path, e);
   for (size_t i = 0; i < lines.size(); ++i) reader.Line(static_cast<int>(i) + 1, lines[i]);
+  reader.Finish();
   CompileEvf(e);
   evf = std::move(e);
   return true;

@@ -193,6 +193,33 @@ TEST(EvfFile, TurkishPatternFilesAddMirrorImagesOnce) {
   EXPECT_EQ(f.KingValue, 450);
 }
 
+// The Turkish flag may stand after the patterns (files written by hand or
+// cut about); the mirror images follow the flag the file ends with, so the
+// file loads like the one it saves as, whose flag comes first.
+TEST(EvfFile, TurkishMirrorsDoNotDependOnWhereTheFlagStands) {
+  const char* maskA = "[Mask \"0000000000000000 0000000000000001 0000000000000000 -21\"]";
+  const char* maskB = "[Mask \"0000000010000000 0000000000000000 0000000000000000 15\"]";
+  const TEvalFuncStatic flagFirst = Load(Lines({"[Version \"40\"]", "[Turkish \"True\"]", maskA, maskB}), kTurkish);
+  const TEvalFuncStatic flagLast = Load(Lines({"[Version \"40\"]", maskA, maskB, "[Turkish \"True\"]"}), kTurkish);
+  const TEvalFuncStatic flagTurnedOff =
+      Load(Lines({"[Version \"40\"]", "[Turkish \"True\"]", maskA, "[Turkish \"False\"]", maskB}), kTurkish);
+  ASSERT_EQ(flagFirst.Size, 4);
+  EXPECT_EQ(flagFirst.Patt[1].B.b, 0x80u);  // the mirror of A right after it
+  ASSERT_EQ(flagLast.Size, flagFirst.Size);
+  for (int i = 0; i < flagFirst.Size; ++i) {
+    EXPECT_EQ(flagLast.Patt[i].B, flagFirst.Patt[i].B) << i;
+    EXPECT_EQ(flagLast.Patt[i].value, flagFirst.Patt[i].value) << i;
+  }
+  EXPECT_EQ(flagTurnedOff.Size, 2);
+
+  const auto dir = test::FreshDir("evfmirror");
+  const auto first = SaveEvf(dir / "a.evf", flagLast);
+  TEvalFuncStatic again;
+  ASSERT_TRUE(LoadEvf(first, again, kTurkish));
+  const auto second = SaveEvf(dir / "b.evf", again);
+  EXPECT_EQ(test::ReadFile(first), test::ReadFile(second));
+}
+
 TEST(EvfFile, BadValuesEndTheLoadNamingFileLineAndTag) {
   struct Case {
     const char* line;
