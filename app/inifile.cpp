@@ -345,7 +345,9 @@ std::string TIniFile::SaveToBytes() const {
   std::string text;
   for (size_t i = 0; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
-    if (i > 0) text += "\r\n";
+    // A blank line between sections; an empty nameless first section (a bare
+    // "[" header) writes nothing, so nothing stands before the next one.
+    if (!text.empty()) text += "\r\n";
     if (i > 0 || !s.Name.empty()) text += "[" + s.Name + "]\r\n";
     for (const Entry& e : s.Entries) {
       if (e.Key.empty()) {
