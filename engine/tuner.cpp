@@ -238,6 +238,10 @@ void BitboardFeatures(const TLayout& L, const TBitBoard64& bd, std::vector<TFeat
 
 // Features of an array-board position: per-square weights count for White
 // positively and for Black negatively, the whole turned to the side to move.
+// A black piece counts with the white weight of the square it stands on in
+// the colour-swapped board (s <-> S + 1 - s), so the fitted evaluation scores
+// a position and its colour-swapped image alike; the black tables are written
+// from the white ones.
 void ArrayFeatures(const TLayout& L, const TBoard& b, TDColor side, std::vector<TFeature>& f) {
   const float sign = side == TDColor::white ? 1.0f : -1.0f;
   const int S = L.squares;
@@ -248,8 +252,9 @@ void ArrayFeatures(const TLayout& L, const TBoard& b, TDColor side, std::vector<
     if (v == 0) continue;
     const bool white = v > 0;
     const bool king = v == 2 || v == -2;
-    const int table = (white ? 0 : 1) + (king ? 2 : 0);  // WS, BS, WK, BK
-    f.push_back({static_cast<uint16_t>(kAWS + table * S + (s - 1)), white ? sign : -sign});
+    const int table = king ? 2 : 0;  // the WS or WK table
+    const int square = white ? s : S + 1 - s;
+    f.push_back({static_cast<uint16_t>(kAWS + table * S + (square - 1)), white ? sign : -sign});
     const bool own = white == (side == TDColor::white);
     (king ? (own ? ownKings : oppKings) : (own ? ownMen : oppMen))++;
   }
@@ -693,9 +698,9 @@ TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces
     for (int s = 1; s <= 128; ++s) {
       const bool on = s <= S;
       eval.FieldsWS[s] = on ? W(kAWS + 0 * S + s - 1) : 0;
-      eval.FieldsBS[s] = on ? W(kAWS + 1 * S + s - 1) : 0;
+      eval.FieldsBS[s] = on ? W(kAWS + 0 * S + (S - s)) : 0;  // white weight of the swapped square
       eval.FieldsWK[s] = on ? W(kAWS + 2 * S + s - 1) : 0;
-      eval.FieldsBK[s] = on ? W(kAWS + 3 * S + s - 1) : 0;
+      eval.FieldsBK[s] = on ? W(kAWS + 2 * S + (S - s)) : 0;
       eval.FieldsClr[s] = 0;
     }
   } else {

@@ -27,11 +27,16 @@ TEvalFuncStatic RandomWeights(int variant, bool arrayBoard, TRandom& rng) {
   e.KingValue = 2500 + r(500);
   e.SideToMove = r(50);
   if (arrayBoard) {
-    for (int s = 1; s <= p.compute.BoardSize; ++s) {
+    // Colour-symmetric, the only form the model fits: a black piece weighs
+    // what a white one does on the colour-swapped square.
+    const int S = p.compute.BoardSize;
+    for (int s = 1; s <= S; ++s) {
       e.FieldsWS[s] = r(200);
-      e.FieldsBS[s] = r(200);
       e.FieldsWK[s] = r(200);
-      e.FieldsBK[s] = r(200);
+    }
+    for (int s = 1; s <= S; ++s) {
+      e.FieldsBS[s] = e.FieldsWS[S + 1 - s];
+      e.FieldsBK[s] = e.FieldsWK[S + 1 - s];
     }
     return e;
   }
@@ -122,8 +127,10 @@ TEST(QuietLeaf, PlaysOutThePendingCapture) {
 
 // Russian positions whose results are decided by material and by one square
 // (square 14 helps its owner).
-std::vector<TTuneSample> MaterialAndSquareSamples() {
-  const int variant = kRussian;
+// Results decided by material and by a white man on `bonusSquare` (and, when
+// `blackSquare` is given, as much against White for a black man there).
+std::vector<TTuneSample> MaterialAndSquareSamples(int variant = kRussian, int bonusSquare = 14,
+                                                  int blackSquare = 0) {
   const TGameParams& p = VariantTable[variant];
   TRandom rng(5);
   std::vector<TTuneSample> samples;
@@ -135,7 +142,8 @@ std::vector<TTuneSample> MaterialAndSquareSamples() {
     s.side = TDColor::white;
     int own = 0, opp = 0;
     for (int q = 1; q <= p.compute.BoardSize; ++q) own += s.board.b[q] == 1, opp += s.board.b[q] == -1;
-    const double z = 0.8 * (own - opp) + (s.board.b[14] == 1 ? 1.5 : 0.0);
+    const double z = 0.8 * (own - opp) + (s.board.b[bonusSquare] == 1 ? 1.5 : 0.0) -
+                     (blackSquare != 0 && s.board.b[blackSquare] == -1 ? 1.5 : 0.0);
     const double pr = 1 / (1 + std::exp(-z));
     s.target = rng.Below(1000) < pr * 1000 ? 1.0f : 0.0f;
     s.pieces = static_cast<uint8_t>(own + opp);
@@ -171,6 +179,30 @@ TEST(FitStage, FindsTheTermsThatDecideTheResults) {
       if (best < 0 || e.WhiteFields[bit] > e.WhiteFields[best]) best = bit;
   EXPECT_EQ(best, bonusBit);
   EXPECT_GT(e.WhiteFields[bonusBit], 500);  // 1.5 / 0.8 of a man, shrunk by the regularisation
+}
+
+// The array-board fit (Frisian, Canadian) writes black tables that mirror the
+// white ones, so the engine scores a position and its colour-swapped image
+// alike; the deciding square still gets the largest man weight.
+TEST(FitStage, ArrayBoardWeightsAreColourSymmetric) {
+  const int variant = kFrisian;
+  const int S = VariantTable[variant].compute.BoardSize;
+  const std::vector<TTuneSample> samples = MaterialAndSquareSamples(variant, 28, S + 1 - 28);
+  TTuneOptions o;
+  o.variant = variant;
+  o.passes = 300;
+  o.maxPatterns = 0;
+  TEvalFuncStatic e;
+  e.Version = 211;
+  const TTuneStageReport r = FitStage(samples, 1, 128, o, true, e);
+  EXPECT_LT(r.validationLoss, r.materialValidationLoss);
+  int best = 1;
+  for (int s = 1; s <= S; ++s) {
+    EXPECT_EQ(e.FieldsBS[s], e.FieldsWS[S + 1 - s]) << s;
+    EXPECT_EQ(e.FieldsBK[s], e.FieldsWK[S + 1 - s]) << s;
+    if (e.FieldsWS[s] > e.FieldsWS[best]) best = s;
+  }
+  EXPECT_EQ(best, 28);
 }
 
 // A start engine whose square terms are noise of several men and a
