@@ -752,6 +752,22 @@ double LinearEvaluation(const TTuneSample& sample, int variant, bool arrayBoard,
   return raw / e.ManValue;
 }
 
+std::vector<std::pair<int, int>> TuneStageRanges(const std::vector<TTuneSample>& samples, int variant,
+                                                 int stages, bool arrayBoard) {
+  // The array-board search scores every leaf with the first stage's weights,
+  // so there one stage must cover every piece count.
+  if (arrayBoard || stages < 2) return {{1, 128}};
+  // Otherwise the endgame below a third of the start material gets its own
+  // stage when both parts have positions enough.
+  const int startPieces = CountPieces(StartPosition(VariantTable[variant], false));
+  const int split = std::max(4, startPieces / 3);
+  int late = 0;
+  for (const TTuneSample& s : samples) late += s.pieces <= split;
+  if (late >= kMinStageSamples && static_cast<int>(samples.size()) - late >= kMinStageSamples)
+    return {{split + 1, 128}, {1, split}};
+  return {{1, 128}};
+}
+
 TTuneResult RunTuner(const TTuneOptions& o) {
   TEvalFunc start;
   if (!LoadEngine(o.startEngine, start, o.variant))
@@ -765,18 +781,8 @@ TTuneResult RunTuner(const TTuneOptions& o) {
   if (samples.size() < 1000)
     throw std::runtime_error("too few positions to fit (" + std::to_string(samples.size()) + ")");
 
-  // Stages by piece count: the endgame below a third of the start material.
   const int startPieces = CountPieces(StartPosition(VariantTable[o.variant], false));
-  const int split = std::max(4, startPieces / 3);
-  std::vector<std::pair<int, int>> ranges;
-  if (o.stages >= 2) {
-    int late = 0;
-    for (const TTuneSample& s : samples) late += s.pieces <= split;
-    if (late >= kMinStageSamples && static_cast<int>(samples.size()) - late >= kMinStageSamples)
-      ranges = {{split + 1, 128}, {1, split}};
-  }
-  if (ranges.empty()) ranges = {{1, 128}};
-
+  const std::vector<std::pair<int, int>> ranges = TuneStageRanges(samples, o.variant, o.stages, arrayBoard);
   TEvalFunc ef = start;
   ef.Name = o.name;
   ef.ELO = 0;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/enginefile.h"
@@ -79,6 +80,13 @@ TTuneResult RunTuner(const TTuneOptions& options);
 // fields). The fit starts from the weights of `start` (when given) and the
 // regularisation draws towards them, so that few games cannot undo what the
 // start engine knew. Exposed for tests.
+// The piece-count ranges of the stages the tuner fits: two (opening and
+// middle game, endgame) when `stages` asks for them and both have positions
+// enough, one for the array-board search (it reads only the first stage).
+// Exposed for tests.
+std::vector<std::pair<int, int>> TuneStageRanges(const std::vector<TTuneSample>& samples, int variant,
+                                                 int stages, bool arrayBoard);
+
 TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces, int maxPieces,
                           const TTuneOptions& options, bool arrayBoard, TEvalFuncStatic& eval,
                           const TEvalFuncStatic* start = nullptr);

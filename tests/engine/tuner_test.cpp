@@ -205,6 +205,21 @@ TEST(FitStage, ArrayBoardWeightsAreColourSymmetric) {
   EXPECT_EQ(best, 28);
 }
 
+// Opening and endgame get a stage each where the search reads stages (with
+// positions enough in both); the array-board search reads only the first
+// stage, which then covers every piece count.
+TEST(TuneStageRanges, SplitsOnlyForTheBitboardSearch) {
+  std::vector<TTuneSample> samples(8000);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i].pieces = static_cast<uint8_t>(i % 2 ? 30 : 6);
+  using R = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(TuneStageRanges(samples, kRussian, 2, false), (R{{9, 128}, {1, 8}}));
+  EXPECT_EQ(TuneStageRanges(samples, kRussian, 1, false), (R{{1, 128}}));
+  EXPECT_EQ(TuneStageRanges(samples, kFrisian, 2, true), (R{{1, 128}}));
+  EXPECT_EQ(TuneStageRanges(samples, kCanadian, 2, true), (R{{1, 128}}));
+  samples.resize(4000);  // 2,000 endgame positions: too few for a stage of their own
+  EXPECT_EQ(TuneStageRanges(samples, kRussian, 2, false), (R{{1, 128}}));
+}
+
 // A start engine whose square terms are noise of several men and a
 // regularisation strong enough to hold the fit near them: the fit lets them
 // go and ends at least as good on the held-out positions as material alone.
