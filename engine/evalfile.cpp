@@ -114,6 +114,19 @@ class TEvfReader {
     // Any other tag is ignored.
   }
 
+  // Adds the patterns read, in file order. Turkish bitboard weights count
+  // every pattern with its mirror image too; whether they are Turkish is known
+  // only at the file's end (the flag may follow the patterns), and written
+  // files put it first, so deciding per line would load a file and the file
+  // it is saved as differently.
+  void Finish() {
+    const bool mirrored = e_.Version == kBitboardVersion && e_.Turkish;
+    for (const TPattern& p : patterns_) {
+      AddPattern(e_, p);
+      if (mirrored) AddPattern(e_, TPattern{MirrorRows(p.B), p.value});
+    }
+  }
+
  private:
   // Square number, a space, the weight; squares outside 1..128 are skipped.
   void Square(TSquareWeights& table) {
@@ -150,21 +163,6 @@ class TEvfReader {
     patterns_.push_back(p);
   }
 
- public:
-  // Adds the patterns read, in file order. Turkish bitboard weights count
-  // every pattern with its mirror image too; whether they are Turkish is known
-  // only at the file's end (the flag may follow the patterns), and written
-  // files put it first, so deciding per line would load a file and the file
-  // it is saved as differently.
-  void Finish() {
-    const bool mirrored = e_.Version == kBitboardVersion && e_.Turkish;
-    for (const TPattern& p : patterns_) {
-      AddPattern(e_, p);
-      if (mirrored) AddPattern(e_, TPattern{MirrorRows(p.B), p.value});
-    }
-  }
-
- private:
   const std::filesystem::path& path_;
   TEvalFuncStatic& e_;
   int lineNo_ = 0;

@@ -199,8 +199,10 @@ TEST(EvfFile, TurkishPatternFilesAddMirrorImagesOnce) {
 TEST(EvfFile, TurkishMirrorsDoNotDependOnWhereTheFlagStands) {
   const char* maskA = "[Mask \"0000000000000000 0000000000000001 0000000000000000 -21\"]";
   const char* maskB = "[Mask \"0000000010000000 0000000000000000 0000000000000000 15\"]";
-  const TEvalFuncStatic flagFirst = Load(Lines({"[Version \"40\"]", "[Turkish \"True\"]", maskA, maskB}), kTurkish);
-  const TEvalFuncStatic flagLast = Load(Lines({"[Version \"40\"]", maskA, maskB, "[Turkish \"True\"]"}), kTurkish);
+  const TEvalFuncStatic flagFirst =
+      Load(Lines({"[Version \"40\"]", "[Turkish \"True\"]", maskA, maskB}), kTurkish);
+  const TEvalFuncStatic flagLast =
+      Load(Lines({"[Version \"40\"]", maskA, maskB, "[Turkish \"True\"]"}), kTurkish);
   const TEvalFuncStatic flagTurnedOff =
       Load(Lines({"[Version \"40\"]", "[Turkish \"True\"]", maskA, "[Turkish \"False\"]", maskB}), kTurkish);
   ASSERT_EQ(flagFirst.Size, 4);
