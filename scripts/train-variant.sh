@@ -12,8 +12,19 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 variant="$1"
-games="${2:-300}"
-nodes="${3:-6000}"
+# The sizes the shipped engines were trained with (GAMES and NODES override).
+case "$variant" in
+  Russian | Pool | Italian) games_default=300 nodes_default=6000 ;;
+  Spantsiretti) games_default=1000 nodes_default=4000 ;;
+  *) games_default=150 nodes_default=4000 ;;
+esac
+games="${2:-$games_default}"
+nodes="${3:-$nodes_default}"
+# Canadian's square weights learn the shallow self-play's accidents unless
+# held close to zero (default regularisation 2e-4: 5-15 against Analytic;
+# 0.02: 12.5-7.5).
+tune_extra=()
+[ "$variant" = "Canadian" ] && tune_extra=(--l2 0.02)
 bin="${QUORLIN:-$here/build/bin/quorlin}"
 work="${TRAIN_WORK:-$here/training-work}/$variant"
 ship="$here/data/ship/EnginesTest/$variant"
@@ -43,18 +54,13 @@ if [ "$variant" = "International" ] && [ -d "$corpus/pdn/international_engine-bo
 fi
 
 # 3. The fit.
-"$bin" tune "$variant" --games "${dbs[@]}" --engine "$ship/Analytic.eng" --out "$work/engine" --name Trained \
+"$bin" tune "$variant" --games "${dbs[@]}" --engine "$ship/Analytic.eng" --out "$work/engine" --name Trained "${tune_extra[@]}" \
   --seed 7 >"$work/tune.log"
 grep -E '^stage .*patterns$|^games used' "$work/tune.log"
 cp "$work/engine/"Trained* "$ship/"
 
-# 4. Search settings: the reduced-depth probes of the bitboard search, on in
-# the first 80% of the depth with a margin of a tenth of a man (measured in
-# Russian: +147 Elo, 95% +45..+282, against the same weights without them).
-if grep -q '^\[Version "40"\]' "$ship/Trained.eng"; then
-  sed -i -e 's/^\[ReductAlphaMax ".*"\]/[ReductAlphaMax "0.8"]/' -e 's/^\[ReductBetaMax ".*"\]/[ReductBetaMax "0.8"]/' \
-    -e 's/^\[Range\(Alpha\|Beta\)\(Self\|Opp\) ".*"\]/[Range\1\2 "0.1"]/' "$ship/Trained.eng"
-fi
+# 4. Search settings: the reduced-depth probes of the bitboard search.
+"$here/scripts/with-probes.sh" "$ship/Trained.eng" "$ship/Trained.eng"
 
 # 5. Graded engines: the fitted weights with a shallower search.
 grade() {  # name depth
