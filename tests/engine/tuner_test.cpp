@@ -153,6 +153,17 @@ std::vector<TTuneSample> MaterialAndSquareSamples(int variant = kRussian, int bo
   return samples;
 }
 
+// One stage over every piece count, without patterns.
+TTuneStageReport FitWholeRange(const std::vector<TTuneSample>& samples, int variant, bool arrayBoard,
+                               TEvalFuncStatic& e) {
+  TTuneOptions o;
+  o.variant = variant;
+  o.passes = 300;
+  o.maxPatterns = 0;
+  e.Version = arrayBoard ? kArrayBoardVersion : kBitboardVersion;
+  return FitStage(samples, 1, 128, o, arrayBoard, e);
+}
+
 // The fit gives material its unit and the deciding square the largest men
 // weight.
 TEST(FitStage, FindsTheTermsThatDecideTheResults) {
@@ -163,14 +174,8 @@ TEST(FitStage, FindsTheTermsThatDecideTheResults) {
   TBitBoard64 oneBB;
   BoardToBit64(one, oneBB, variant);
   const int bonusBit = __builtin_ctzll(oneBB.w);
-  const std::vector<TTuneSample> samples = MaterialAndSquareSamples();
-  TTuneOptions o;
-  o.variant = variant;
-  o.passes = 300;
-  o.maxPatterns = 0;
   TEvalFuncStatic e;
-  e.Version = 40;
-  const TTuneStageReport r = FitStage(samples, 1, 128, o, false, e);
+  const TTuneStageReport r = FitWholeRange(MaterialAndSquareSamples(), variant, false, e);
   EXPECT_EQ(e.ManValue, 1000);
   EXPECT_LT(r.validationLoss, r.materialValidationLoss);
   int best = -1;
@@ -187,14 +192,9 @@ TEST(FitStage, FindsTheTermsThatDecideTheResults) {
 TEST(FitStage, ArrayBoardWeightsAreColourSymmetric) {
   const int variant = kFrisian;
   const int S = VariantTable[variant].compute.BoardSize;
-  const std::vector<TTuneSample> samples = MaterialAndSquareSamples(variant, 28, S + 1 - 28);
-  TTuneOptions o;
-  o.variant = variant;
-  o.passes = 300;
-  o.maxPatterns = 0;
   TEvalFuncStatic e;
-  e.Version = 211;
-  const TTuneStageReport r = FitStage(samples, 1, 128, o, true, e);
+  const TTuneStageReport r =
+      FitWholeRange(MaterialAndSquareSamples(variant, 28, S + 1 - 28), variant, true, e);
   EXPECT_LT(r.validationLoss, r.materialValidationLoss);
   int best = 1;
   for (int s = 1; s <= S; ++s) {
