@@ -75,11 +75,6 @@ std::vector<TTuneSample> LoadTuneSamples(const TTuneOptions& options, TTuneResul
 // cannot be read, there are too few positions, or a file cannot be written.
 TTuneResult RunTuner(const TTuneOptions& options);
 
-// Fits the weights of one stage on the samples whose piece count lies in
-// [minPieces, maxPieces] and stores them in `eval` (which keeps its other
-// fields). The fit starts from the weights of `start` (when given) and the
-// regularisation draws towards them, so that few games cannot undo what the
-// start engine knew. Exposed for tests.
 // The piece-count ranges of the stages the tuner fits: two (opening and
 // middle game, endgame) when `stages` asks for them and both have positions
 // enough, one for the array-board search (it reads only the first stage).
@@ -87,6 +82,11 @@ TTuneResult RunTuner(const TTuneOptions& options);
 std::vector<std::pair<int, int>> TuneStageRanges(const std::vector<TTuneSample>& samples, int variant,
                                                  int stages, bool arrayBoard);
 
+// Fits the weights of one stage on the samples whose piece count lies in
+// [minPieces, maxPieces] and stores them in `eval` (which keeps its other
+// fields). The fit starts from the weights of `start` (when given) and the
+// regularisation draws towards them, so that few games cannot undo what the
+// start engine knew. Exposed for tests.
 TTuneStageReport FitStage(const std::vector<TTuneSample>& samples, int minPieces, int maxPieces,
                           const TTuneOptions& options, bool arrayBoard, TEvalFuncStatic& eval,
                           const TEvalFuncStatic* start = nullptr);
