@@ -22,7 +22,6 @@ constexpr TEvalBoardMasks kMasks64{
     0, 0, 0, 0, 0, 0x0F0F0F0F0F0F0F0F, 0xF0F0F0F0F0F0F0F0, 0x1F1F1F1F1F1F1F1F, 0xF8F8F8F8F8F8F8F8};
 constexpr TEvalBoardMasks kNoMasks{};
 
-
 // King-placement terms of one side (own = the side to move).
 int64_t KingPlacement(const TEvalFuncStatic& f, int squares, uint64_t kings, bool own) {
   if (squares == 32 || squares == 50) {
@@ -48,6 +47,9 @@ int64_t KingPlacement(const TEvalFuncStatic& f, int squares, uint64_t kings, boo
   }
   return 0;
 }
+
+// A wide sum as the 32-bit integer it wraps to.
+inline int32_t Wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
 inline int64_t ByteTableSum(const TEvalFunc32b& table, uint64_t set) {
   int64_t s = 0;
@@ -171,11 +173,11 @@ float count64bit40(const TBitBoard64& bd, uint8_t dep, const TEvalFuncStatic& f,
   }
 
   // The sum is a 32-bit integer (wrapping like one) before it becomes a Single.
-  const auto sum = static_cast<int32_t>(static_cast<uint32_t>(aOwn + aOpp + kOwn - kOpp + aEmpty + patterns));
+  const int32_t sum = Wrap32(aOwn + aOpp + kOwn - kOpp + aEmpty + patterns);
   float raw = static_cast<float>(sum) + static_cast<float>(f.SideToMove);
 
   if (dep % 2 == 0) {
-    const int32_t bonus = f.QuantityBonus * n;
+    const int32_t bonus = Wrap32(int64_t{f.QuantityBonus} * n);
     switch (f.QuantityType) {
       case 1:
         raw += bonus;
@@ -230,8 +232,7 @@ float count(TDColor col, const TBoard& bd, uint8_t, bool giveaway, const TEvalFu
     white += f.SideToMove;
   else
     black += f.SideToMove;
-  int32_t raw =
-      static_cast<int32_t>(static_cast<uint32_t>(col == TDColor::white ? white - black : black - white));
+  int32_t raw = Wrap32(col == TDColor::white ? white - black : black - white);
   if (giveaway) raw = static_cast<int32_t>(0u - static_cast<uint32_t>(raw));
   return SoftClamp(static_cast<float>(raw) / static_cast<float>(f.ManValue));
 }
@@ -263,18 +264,20 @@ void CompileEvf(TEvalFuncStatic& evf) {
       evf.RealPatt[evf.RealSize++] = p;
     }
   }
+  // Summed wide and kept as 32-bit integers wrapping like one, as the whole
+  // evaluation does: a weights file may hold any 32-bit value.
   for (int k = 0; k < 8; ++k)
     for (int v = 0; v < 256; ++v) {
-      int32_t sw = 0, sb = 0, sc = 0;
+      int64_t sw = 0, sb = 0, sc = 0;
       for (int j = 0; j < 8; ++j)
         if (v & (1 << j)) {
-          sw += evf.WhiteFields[8 * k + j] + evf.ManValue;
-          sb += evf.BlackFields[8 * k + j] - evf.ManValue;
+          sw += int64_t{evf.WhiteFields[8 * k + j]} + evf.ManValue;
+          sb += int64_t{evf.BlackFields[8 * k + j]} - evf.ManValue;
           sc += evf.ClearFields[8 * k + j];
         }
-      evf.w[256 * k + v] = sw;
-      evf.b[256 * k + v] = sb;
-      evf.c[256 * k + v] = sc;
+      evf.w[256 * k + v] = Wrap32(sw);
+      evf.b[256 * k + v] = Wrap32(sb);
+      evf.c[256 * k + v] = Wrap32(sc);
     }
 }
 
