@@ -56,7 +56,14 @@ void CheckEncoding(TEbType type, fuzz::TInput& in) {
   FUZZ_CHECK(n1 >= 0 && n2 >= 0 && 16 + n1 + n2 == static_cast<int64_t>(file.size()), "sizes do not add up");
   const int32_t blocks = static_cast<int32_t>(n1 / 4);
   const int bs = EbBlockSize(type);
+  // Decoding a value walks its block from the start, so checking every value
+  // costs the square of the block size (8,192 for WDL). The first values of
+  // each block, every 61st and each block's last are checked: a decoder that
+  // loses its place in a block shows it in the values after.
+  constexpr int kHead = 64, kStride = 61;
   for (size_t x = 0; x < values.size(); ++x) {
+    const bool last = (x + 1) % bs == 0 || x + 1 == values.size();
+    if (static_cast<int>(x % bs) >= kHead && x % kStride != 0 && !last) continue;
     const int32_t b = static_cast<int32_t>(x / bs);
     FUZZ_CHECK(b < blocks, "value beyond the blocks");
     int32_t from, to;
