@@ -726,13 +726,16 @@ class GameReader {
   // A comment right after a move belongs to it; otherwise it waits for the
   // next move (at the main line's start it is the root comment).
   void TakeComment(TLineState& line, int depth, const std::string& text) {
+    // An empty comment carries nothing; joined on, it would leave a blank
+    // that the comment, written and read again, no longer has.
+    if (text.empty()) return;
     std::string* c = nullptr;
     if (line.afterMove) {
       c = &game_->Comments[line.last].CommentAft;
     } else if (line.last < 0 && depth == 0) {
       c = &game_->Comments[0].CommentAft;
     } else {
-      if (!text.empty()) line.before += line.before.empty() ? text : " " + text;
+      line.before += line.before.empty() ? text : " " + text;
       return;
     }
     *c += c->empty() ? text : " " + text;

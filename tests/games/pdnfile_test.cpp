@@ -192,6 +192,22 @@ TEST(PdnFile, CommentsVariationsAnnotations) {
   EXPECT_EQ(g.Header.Result, kResultWhiteWin);
 }
 
+// Empty comments join nothing onto their neighbours, so the game reads back
+// the same once written.
+TEST(PdnFile, EmptyCommentsAddNothing) {
+  const Read r = ReadAll("{before} {} 1. 32-28 {after} { } {x} 19-23 {} (18-23 {} {y}) *\n");
+  ASSERT_EQ(r.games.size(), 1u);
+  const TGame& g = r.games[0];
+  EXPECT_EQ(g.Comments[0].CommentAft, "before");
+  const int m1 = Child(g, 0, 0);
+  EXPECT_EQ(g.Comments[m1].CommentAft, "after x");
+  EXPECT_EQ(g.Comments[Child(g, m1, 0)].CommentAft, "");
+  EXPECT_EQ(g.Comments[Child(g, m1, 1)].CommentAft, "y");
+  const Read again = ReadAll(GameToPdn(g));
+  ASSERT_EQ(again.games.size(), 1u);
+  EXPECT_EQ(GameDifference(g, again.games[0]), "");
+}
+
 TEST(PdnFile, FaultsStopOneGameAndKeepItsMoves) {
   const Read r = ReadAll(
       "[Event \"one\"]\n1. 32-28 19-23 2. 28x19 14x23\n3. 99-98 4. 35-30 2-0\n\n"
