@@ -33,6 +33,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+fail() {
+  echo "peer-match: $*" >&2
+  exit 1
+}
+
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
 # Waits until a file holds a text (a program announcing that it listens).
@@ -41,9 +46,8 @@ wait_for() {
     grep -q "$2" "$1" 2>/dev/null && return 0
     sleep 0.1
   done
-  echo "peer-match: $1 never said \"$2\"" >&2
   cat "$1" >&2
-  return 1
+  fail "$1 never said \"$2\""
 }
 
 # Our side of a match against a DXP server on a port; extra options follow.
@@ -60,7 +64,7 @@ for peer in "${peers[@]}"; do
     scan)
       tar xzf "$archives/scan-2.0.tar.gz" -C "$scratch"
       home="$scratch/scan-2.0"
-      make -C "$home/src" -j2 >"$work/scan-build.log" 2>&1
+      make -C "$home/src" -j2 >"$work/scan-build.log" 2>&1 || fail "Scan did not build: see $work/scan-build.log"
       cp "$home/src/scan" "$home/scan"
       port=$(free_port)
       sed -i -e "s/^threads = .*/threads = 1/" -e "s/^tt-size = .*/tt-size = 22/" \
@@ -76,7 +80,9 @@ for peer in "${peers[@]}"; do
     moby)
       tar xzf "$archives/mobydam.tar.gz" -C "$scratch"
       home="$scratch/mobydam/main"
-      make -C "$home" -j2 >"$work/moby-build.log" 2>&1 || make -C "$home" >>"$work/moby-build.log" 2>&1
+      # Its makefile may need a second run once its dependency file exists.
+      make -C "$home" -j2 >"$work/moby-build.log" 2>&1 || make -C "$home" >>"$work/moby-build.log" 2>&1 ||
+        fail "Moby Dam did not build: see $work/moby-build.log"
       port=$(free_port)
       mkfifo "$scratch/moby.in"
       (cd "$home" && exec ./mobydam -b ../book/book.opn -t 20 -p "$port" <"$scratch/moby.in" \
